@@ -1,0 +1,34 @@
+# Installation: headers, the shared libraries, a CMake package (korutil::korutil) and a
+# pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set(korutil_install_targets korutil)
+if(NOT WIN32)
+    list(APPEND korutil_install_targets korplatform)
+endif()
+
+install(TARGETS ${korutil_install_targets} EXPORT korutilTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(DIRECTORY include/korutil DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+set(korutil_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/korutil)
+install(EXPORT korutilTargets NAMESPACE korutil:: DESTINATION ${korutil_cmake_dir})
+configure_package_config_file(cmake/korutilConfig.cmake.in
+    ${CMAKE_CURRENT_BINARY_DIR}/korutilConfig.cmake INSTALL_DESTINATION ${korutil_cmake_dir})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/korutilConfigVersion.cmake
+    COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korutilConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/korutilConfigVersion.cmake
+        DESTINATION ${korutil_cmake_dir})
+
+# CMake helpers that hosts use (resources, ...) are installed beside the package.
+file(GLOB korutil_host_helpers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/host/*)
+if(korutil_host_helpers)
+    install(FILES ${korutil_host_helpers} DESTINATION ${korutil_cmake_dir})
+endif()
+
+configure_file(cmake/korutil.pc.in ${CMAKE_CURRENT_BINARY_DIR}/korutil.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korutil.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

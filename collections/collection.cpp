@@ -1,0 +1,4 @@
+#include <korutil/collections.h>
+
+// Pure, yet every derived destructor runs it.
+CCollection::~CCollection() {}

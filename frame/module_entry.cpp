@@ -1,0 +1,63 @@
+#include "frame/module.h"
+
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
+
+namespace korutil::detail {
+
+BOOL moduleEntry(HINSTANCE module, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(module);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+#if defined(_WIN32)
+
+namespace {
+HINSTANCE g_module = nullptr;
+}
+
+HINSTANCE thisModule() {
+    return g_module;
+}
+
+} // namespace korutil::detail
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        korutil::detail::g_module = module;
+    }
+    return korutil::detail::moduleEntry(module, reason, reserved);
+}
+
+#else
+
+HINSTANCE thisModule() {
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&thisModule), &info)) {
+        return nullptr;
+    }
+    return static_cast<HINSTANCE>(info.dli_fbase);
+}
+
+namespace {
+
+// The shared library's load and unload stand in for process attach and detach. The load
+// hook's rank puts it after every ranked static object, as the attach notification comes
+// after the static constructors on Windows.
+__attribute__((constructor(KORUTIL_RANK_MODULE_ENTRY))) void onLoad() {
+    moduleEntry(thisModule(), DLL_PROCESS_ATTACH, nullptr);
+}
+
+__attribute__((destructor(KORUTIL_RANK_MODULE_ENTRY))) void onUnload() {
+    moduleEntry(thisModule(), DLL_PROCESS_DETACH, nullptr);
+}
+
+} // namespace
+
+} // namespace korutil::detail
+
+#endif

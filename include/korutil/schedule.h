@@ -1,0 +1,4 @@
+// Scheduling: a shared thread that calls hosts back at fixed intervals.
+#pragma once
+
+#include <korutil/frame.h>

@@ -1,0 +1,4 @@
+// Settings: INI file transfer and registry keys.
+#pragma once
+
+#include <korutil/frame.h>

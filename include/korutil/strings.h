@@ -1,0 +1,4 @@
+// Strings: the string class and cached resource strings.
+#pragma once
+
+#include <korutil/frame.h>

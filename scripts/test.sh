@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a normal build, a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a ThreadSanitizer build for the threaded tests.
+# Warnings are errors. Installs what it needs first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+
+out=${KORUTIL_BUILD_ROOT:-$root/build}
+jobs=${KORUTIL_JOBS:-$(nproc)}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+
+run_suite() {
+    local name=$1 label=$2
+    shift 2
+    echo "== $name build"
+    bash scripts/build.sh "$out/$name" -DKORUTIL_WERROR=ON "$@"
+    echo "== $name tests"
+    (cd "$out/$name" && ctest --output-on-failure -j "$jobs" $label)
+}
+
+run_suite normal "" -DKORUTIL_BUILD_BENCH=ON
+run_suite asan-ubsan "" -DKORUTIL_SANITIZE=address,undefined -DKORUTIL_BUILD_EXAMPLES=OFF
+run_suite tsan "-L threads" -DKORUTIL_SANITIZE=thread -DKORUTIL_BUILD_EXAMPLES=OFF
+echo "== all suites passed"
