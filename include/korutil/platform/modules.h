@@ -12,3 +12,16 @@ extern "C" {
 // Thread notifications are never sent on this platform; the call only validates the handle.
 KORPLATFORM_API BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
 }
+
+extern "C" {
+// The module whose file name or path is given (compared without case, on the file name when
+// the argument has no directory), or the main program for null. Null with
+// ERROR_MOD_NOT_FOUND when no loaded module matches.
+KORPLATFORM_API HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+
+// The absolute path of a loaded module (null: the main program). When the buffer is too
+// small the path is cut to nSize - 1 characters and terminated, the result is nSize and the
+// last error ERROR_INSUFFICIENT_BUFFER; otherwise the result is the length copied. 0 with
+// ERROR_MOD_NOT_FOUND for a handle that names no loaded module.
+KORPLATFORM_API DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+}

@@ -1,0 +1,136 @@
+#include <korutil/platform/errors.h>
+#include <korutil/platform/modules.h>
+
+#include <link.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct LoadedModule {
+    HMODULE base = nullptr;
+    std::string path; // absolute
+};
+
+// A module's base is the start of its lowest loaded segment, the same address dladdr reports
+// as dli_fbase, so that a library can name itself from any of its own addresses.
+HMODULE baseOf(const dl_phdr_info* info) {
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        if (info->dlpi_phdr[i].p_type == PT_LOAD) {
+            ElfW(Addr) start = info->dlpi_addr + info->dlpi_phdr[i].p_vaddr;
+            start &= ~static_cast<ElfW(Addr)>(sysconf(_SC_PAGESIZE) - 1);
+            return reinterpret_cast<HMODULE>(start);
+        }
+    }
+    return reinterpret_cast<HMODULE>(info->dlpi_addr);
+}
+
+std::string mainProgramPath() {
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::string absolutePath(const char* name) {
+    char resolved[PATH_MAX];
+    return realpath(name, resolved) ? std::string(resolved) : std::string(name);
+}
+
+template <class Match> bool findModule(Match match, LoadedModule& found) {
+    struct Search {
+        Match* match;
+        LoadedModule* found;
+        bool first = true;
+        bool hit = false;
+    } search{&match, &found};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void* data) -> int {
+            auto* s = static_cast<Search*>(data);
+            LoadedModule module;
+            module.base = baseOf(info);
+            // The first object is the main program, whose name the loader leaves empty.
+            const bool isMain = s->first;
+            s->first = false;
+            if (isMain) {
+                module.path = mainProgramPath();
+            } else if (info->dlpi_name && *info->dlpi_name) {
+                module.path = absolutePath(info->dlpi_name);
+            } else {
+                return 0; // the vDSO and other nameless objects
+            }
+            if ((*s->match)(module, isMain)) {
+                *s->found = module;
+                s->hit = true;
+                return 1;
+            }
+            return 0;
+        },
+        &search);
+    return search.hit;
+}
+
+const char* fileNameOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+}
+
+} // namespace
+
+extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
+    LoadedModule found;
+    bool hit;
+    if (!lpModuleName) {
+        hit = findModule([](const LoadedModule&, bool isMain) { return isMain; }, found);
+    } else {
+        std::string wanted(lpModuleName);
+        for (char& c : wanted) {
+            if (c == '\\') {
+                c = '/';
+            }
+        }
+        const bool byPath = wanted.find('/') != std::string::npos;
+        if (byPath) {
+            wanted = absolutePath(wanted.c_str());
+        }
+        hit = findModule(
+            [&](const LoadedModule& m, bool) {
+                const char* candidate = byPath ? m.path.c_str() : fileNameOf(m.path);
+                return strcasecmp(candidate, wanted.c_str()) == 0;
+            },
+            found);
+    }
+    if (!hit) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return found.base;
+}
+
+extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
+    LoadedModule found;
+    const bool hit = findModule(
+        [&](const LoadedModule& m, bool isMain) { return hModule ? m.base == hModule : isMain; },
+        found);
+    if (!hit) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    if (!lpFilename || nSize == 0) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    const std::size_t length = found.path.size();
+    if (length >= nSize) {
+        std::memcpy(lpFilename, found.path.data(), nSize - 1);
+        lpFilename[nSize - 1] = '\0';
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return nSize;
+    }
+    std::memcpy(lpFilename, found.path.c_str(), length + 1);
+    return static_cast<DWORD>(length);
+}

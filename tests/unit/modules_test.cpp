@@ -1,0 +1,73 @@
+#include "frame/module.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string selfPath() {
+    char buffer[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+TEST(Modules, MainProgramByNullHandleAndByName) {
+    char path[PATH_MAX];
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    EXPECT_EQ(selfPath(), path);
+    EXPECT_EQ(std::strlen(path), n);
+
+    HMODULE self = GetModuleHandleA(nullptr);
+    ASSERT_NE(nullptr, self);
+    char again[PATH_MAX];
+    GetModuleFileNameA(self, again, sizeof again);
+    EXPECT_STREQ(path, again);
+
+    const char* name = std::strrchr(path, '/') + 1;
+    EXPECT_EQ(self, GetModuleHandleA(name));
+    EXPECT_EQ(self, GetModuleHandleA(path));
+}
+
+TEST(Modules, SharedLibraryNamesItselfFromItsOwnCode) {
+    // The platform layer is a shared library of its own; its handle is its base address.
+    Dl_info info{};
+    ASSERT_NE(0, dladdr(reinterpret_cast<void*>(&GetModuleFileNameA), &info));
+    char path[PATH_MAX];
+    ASSERT_GT(GetModuleFileNameA(static_cast<HMODULE>(info.dli_fbase), path, sizeof path), 0u);
+    EXPECT_NE(nullptr, std::strstr(path, "libkorplatform.so"));
+    EXPECT_EQ('/', path[0]);
+}
+
+TEST(Modules, ShortBufferCutsAndTerminatesAsWindowsDoes) {
+    char full[PATH_MAX];
+    GetModuleFileNameA(nullptr, full, sizeof full);
+    char small[6];
+    SetLastError(0);
+    EXPECT_EQ(6u, GetModuleFileNameA(nullptr, small, sizeof small));
+    EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, GetLastError());
+    EXPECT_EQ(std::string(full, 5), small);
+}
+
+TEST(Modules, UnknownModulesFail) {
+    char path[16];
+    EXPECT_EQ(0u, GetModuleFileNameA(reinterpret_cast<HMODULE>(0x10), path, sizeof path));
+    EXPECT_EQ(ERROR_MOD_NOT_FOUND, GetLastError());
+    EXPECT_EQ(nullptr, GetModuleHandleA("no-such-module.so"));
+    EXPECT_EQ(ERROR_MOD_NOT_FOUND, GetLastError());
+}
+
+TEST(Modules, LibraryEntryKnowsItsModule) {
+    EXPECT_EQ(GetModuleHandleA(nullptr), korutil::detail::thisModule());
+    EXPECT_EQ(TRUE, korutil::detail::moduleEntry(korutil::detail::thisModule(), DLL_PROCESS_ATTACH,
+                                                 nullptr));
+    EXPECT_EQ(FALSE, korutil::detail::moduleEntry(korutil::detail::thisModule(), DLL_PROCESS_DETACH,
+                                                  nullptr));
+}
+
+} // namespace
