@@ -13,16 +13,29 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
+passed=0
+failed=0
 run_suite() {
     local name=$1 label=$2
     shift 2
     echo "== $name build"
     bash scripts/build.sh "$out/$name" -DKORUTIL_WERROR=ON "$@"
     echo "== $name tests"
-    (cd "$out/$name" && ctest --output-on-failure -j "$jobs" $label)
+    local log="$out/$name/ctest.log" rc=0
+    (cd "$out/$name" && ctest --output-on-failure -j "$jobs" $label) 2>&1 | tee "$log" || rc=$?
+    local total bad
+    total=$(sed -n 's/.* tests failed out of \([0-9]*\)$/\1/p' "$log" | tail -n 1)
+    bad=$(sed -n 's/.* \([0-9]*\) tests failed out of .*/\1/p' "$log" | tail -n 1)
+    passed=$((passed + ${total:-0} - ${bad:-0}))
+    failed=$((failed + ${bad:-0}))
+    if [ "$rc" -ne 0 ]; then
+        echo "$passed passed, $failed failed"
+        exit "$rc"
+    fi
 }
 
 run_suite normal "" -DKORUTIL_BUILD_BENCH=ON
 run_suite asan-ubsan "" -DKORUTIL_SANITIZE=address,undefined -DKORUTIL_BUILD_EXAMPLES=OFF
 run_suite tsan "-L threads" -DKORUTIL_SANITIZE=thread -DKORUTIL_BUILD_EXAMPLES=OFF
 echo "== all suites passed"
+echo "$passed passed, $failed failed"
