@@ -68,11 +68,6 @@ CPtrList::Node* CPtrList::ptrToIndex(int index) const {
     return nullptr;
 }
 
-void* CPtrList::GetAt(int index) const {
-    Node* node = ptrToIndex(index);
-    return node != nullptr ? node->m_pData : nullptr;
-}
-
 void*& CPtrList::ElementAt(int index) {
     Node* node = ptrToIndex(index);
     return node != nullptr ? node->m_pData : g_spareElement;

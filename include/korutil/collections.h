@@ -57,8 +57,17 @@ public:
 
     int GetCount() const { return m_nCount; }
     int IsEmpty() const { return m_head.m_pNext == &m_tail ? 1 : 0; }
-    // Null for a position outside 0 to count - 1.
-    void* GetAt(int index) const;
+    // Null for a position outside 0 to count - 1. The step to the next position is inline,
+    // so that walking a list position by position costs about as much as following its links.
+    void* GetAt(int index) const {
+        if (m_nCursor != -1 && index == m_nCursor + 1 && m_pCursor->m_pNext != &m_tail) {
+            m_pCursor = m_pCursor->m_pNext;
+            ++m_nCursor;
+            return m_pCursor->m_pData;
+        }
+        const Node* node = ptrToIndex(index);
+        return node != nullptr ? node->m_pData : nullptr;
+    }
     void* operator[](int index) const { return GetAt(index); }
     // Outside 0 to count - 1, a spare variable shared by all lists and read by none.
     void*& ElementAt(int index);
