@@ -8,6 +8,8 @@
 
 // -- CGrowBuf, Range, CRangeSet
 
+#include <cstddef>
+
 // A growable array of fixed-size elements of raw bytes in one heap block. The block is always
 // sized to a whole number of growth steps; with the shrink flag it follows the length down as
 // well as up. Every length change goes through the virtual SetLength, Copy and Insert, so a
@@ -47,7 +49,7 @@ public:
 protected:
     int SizeOf(int nCount) const { return nCount * m_nElementSize; }
     unsigned char* PtrTo(int nIndex) const {
-        return m_pBlock + static_cast<long>(nIndex) * m_nElementSize;
+        return m_pBlock + static_cast<std::ptrdiff_t>(nIndex) * m_nElementSize;
     }
 
     unsigned char* m_pBlock;
