@@ -7,3 +7,100 @@
 // -- CHugeGrowBuf
 
 // -- CGrowBuf, Range, CRangeSet
+
+#include <cstddef>
+
+// A growable array of fixed-size elements of raw bytes in one heap block. The block is always
+// sized to a whole number of growth steps; with the shrink flag it follows the length down as
+// well as up. Every length change goes through the virtual SetLength, Copy and Insert, so a
+// derived class that overrides one of them changes every operation built on it.
+class KORUTIL_API CGrowBuf {
+public:
+    // Element size in bytes, growth step in elements (at least 1), shrink flag.
+    CGrowBuf(int nElementSize, int nGrowBy, int bShrink);
+    virtual ~CGrowBuf();
+
+    // Copies source elements [nFirst, nEnd) to this buffer from nDest on, lengthening it when
+    // the copy reaches past its end. Source and destination may be the same buffer and
+    // overlap. 0 (nothing changed) when the heap refuses, the range is not within the
+    // source, or the element sizes differ.
+    virtual int Copy(int nDest, const CGrowBuf* pSource, int nFirst, int nEnd);
+    // New elements are zero-filled. 0 (nothing changed) when the heap cannot supply the
+    // block or nLength is negative. Shortening never fails.
+    virtual int SetLength(int nLength);
+    // Opens a gap of nCount zero-filled elements at nPos (0 to the length).
+    virtual int Insert(int nPos, int nCount);
+
+    // Makes this buffer a copy of the other: its elements, element size and shrink flag; the
+    // growth step stays this buffer's own. On failure the buffer is left empty.
+    int Copy(const CGrowBuf& other);
+    // Removes nCount elements from nPos on.
+    int Delete(int nPos, int nCount);
+    int Flush();
+
+    int GetLength() const { return m_nLength; }
+    int IsEmpty() const { return m_nLength == 0 ? 1 : 0; }
+    // Valid until the next length change, which may move the block.
+    void* GetElement(int nIndex) const { return PtrTo(nIndex); }
+
+    CGrowBuf(const CGrowBuf&) = delete;
+    CGrowBuf& operator=(const CGrowBuf&) = delete;
+
+protected:
+    int SizeOf(int nCount) const { return nCount * m_nElementSize; }
+    unsigned char* PtrTo(int nIndex) const {
+        return m_pBlock + static_cast<std::ptrdiff_t>(nIndex) * m_nElementSize;
+    }
+
+    unsigned char* m_pBlock;
+    int m_nLength;
+    int m_nAllocated;
+    int m_nElementSize;
+    int m_nGrowBy;
+    int m_bShrink;
+};
+
+// The positions p with from <= p < upTo. A plain record: copying and assignment are
+// member-wise.
+struct KORUTIL_API Range {
+    long from;
+    long upTo;
+};
+
+// A set of positions kept as the shortest sorted list of disjoint, non-touching, non-empty
+// ranges, with union and difference with a range, membership and index queries, and
+// sliding to follow insertions into and removals from the axis it marks.
+class KORUTIL_API CRangeSet : public CGrowBuf {
+public:
+    CRangeSet();
+    ~CRangeSet() override;
+
+    // Union with [from, upTo): 1 (unchanged) when from == upTo, 0 when upTo < from or the
+    // list cannot grow.
+    int Include(long from, long upTo);
+    int Include(const Range& range) { return Include(range.from, range.upTo); }
+    // Difference with [from, upTo): 0 when upTo <= from or the list cannot grow.
+    int Exclude(long from, long upTo);
+    int Exclude(const Range& range) { return Exclude(range.from, range.upTo); }
+    // distance >= 0: every position at or after pos moves up by distance. distance < 0: the
+    // positions [pos, pos - distance) go and everything behind moves down. 0 (unchanged)
+    // when the list cannot grow or a moved bound would leave the range of long.
+    int Slide(long pos, long distance);
+
+    // -1 on an empty set; else the first range with upTo >= pos, or GetCount() if none.
+    int IndexWithUpToGE(long pos) const;
+    // The last range with from <= pos, or -1 if none or the set is empty.
+    int IndexWithFromLE(long pos) const;
+    int IndexContaining(long pos) const;
+    int Contains(long pos) const { return IndexContaining(pos) != -1 ? 1 : 0; }
+
+    int GetCount() const { return GetLength(); }
+    // Valid until the next change of the set.
+    const Range* GetAt(int nIndex) const { return static_cast<const Range*>(GetElement(nIndex)); }
+    const Range* operator[](int nIndex) const { return GetAt(nIndex); }
+
+private:
+    int slideIns(long pos, long distance);
+    int slideDel(long pos, long distance);
+    Range* getRange(int nIndex) { return static_cast<Range*>(GetElement(nIndex)); }
+};
