@@ -10,6 +10,17 @@ using korutil::detail::heapAllocate;
 using korutil::detail::heapRelease;
 using korutil::detail::heapResize;
 
+namespace {
+
+// m_nAllocated is always a whole number of steps, so a length within the top step of the
+// block keeps it. Checked before calling resize, this spares most insertions and removals a
+// call and a division.
+inline bool keepsBlock(int length, int allocated, int growBy) {
+    return length <= allocated && length > allocated - growBy;
+}
+
+} // namespace
+
 // A growth step below 1 would divide by zero; it is taken as 1.
 CHugeGrowBuf::CHugeGrowBuf(int nElementSize, int nGrowBy, int nInitialCapacity)
     : m_pBlock(nullptr), m_nElementSize(nElementSize), m_nLength(0), m_nAllocated(0),
@@ -28,6 +39,10 @@ int CHugeGrowBuf::resize(int nLength) {
         m_pBlock = nullptr;
         m_nAllocated = 0;
         m_nLength = 0;
+        return 1;
+    }
+    if (keepsBlock(nLength, m_nAllocated, m_nGrowBy)) {
+        m_nLength = nLength;
         return 1;
     }
     const long long target = (static_cast<long long>(nLength) + m_nGrowBy - 1) / m_nGrowBy *
@@ -77,7 +92,9 @@ int CHugeGrowBuf::InsertAt(int nPosition, int nCount) {
         return 0;
     }
     const int tail = m_nLength - nPosition;
-    if (!resize(m_nLength + nCount)) {
+    if (keepsBlock(m_nLength + nCount, m_nAllocated, m_nGrowBy)) {
+        m_nLength += nCount;
+    } else if (!resize(m_nLength + nCount)) {
         return 0;
     }
     if (tail != 0 && nCount != 0) {
@@ -95,6 +112,10 @@ int CHugeGrowBuf::RemoveAt(int nPosition, int nCount) {
         std::memmove(PtrTo(nPosition), PtrTo(nPosition + nCount), SizeOf(tail));
     }
     // Never fails: the length only falls, and a refused smaller block is kept.
-    resize(m_nLength - nCount);
+    if (keepsBlock(m_nLength - nCount, m_nAllocated, m_nGrowBy)) {
+        m_nLength -= nCount;
+    } else {
+        resize(m_nLength - nCount);
+    }
     return 1;
 }

@@ -12,7 +12,7 @@ int CPtrArray::InsertAt(int nIndex, void* p) {
     if (!m_buf.InsertAt(nIndex, 1)) {
         return 0;
     }
-    *slot(nIndex) = p;
+    *korutil::detail::ptrSlot(m_buf, nIndex) = p;
     return 1;
 }
 
@@ -26,7 +26,7 @@ int CPtrArray::Find(void* p, int* pIndex) const {
     const int count = m_buf.GetLength();
     int start = pIndex != nullptr ? *pIndex : 0;
     for (int i = start < 0 ? 0 : start; i < count; ++i) {
-        if (*slot(i) == p) {
+        if (*korutil::detail::ptrSlot(m_buf, i) == p) {
             if (pIndex != nullptr) {
                 *pIndex = i;
             }

@@ -17,6 +17,13 @@ public:
 
 // -- CPtrArray, CPtrSet, CPtrToPtrDict
 
+namespace korutil::detail {
+// The pointer stored in an element of a pointer-sized buffer.
+inline void** ptrSlot(const CHugeGrowBuf& buf, int nIndex) {
+    return reinterpret_cast<void**>(buf.PtrTo(nIndex));
+}
+} // namespace korutil::detail
+
 // A growable, index-addressed array of pointers (null included). The storage holds the count
 // rounded up to whole grow-by steps and is released when the array empties.
 class KORUTIL_API CPtrArray : public CCollection {
@@ -32,10 +39,10 @@ public:
     int IsEmpty() const { return m_buf.GetLength() == 0 ? 1 : 0; }
 
     // Element access; the index is the caller's to keep within 0 to count - 1.
-    void* GetAt(int nIndex) const { return *slot(nIndex); }
-    void* operator[](int nIndex) const { return *slot(nIndex); }
-    void*& ElementAt(int nIndex) { return *slot(nIndex); }
-    void*& operator[](int nIndex) { return *slot(nIndex); }
+    void* GetAt(int nIndex) const { return *korutil::detail::ptrSlot(m_buf, nIndex); }
+    void* operator[](int nIndex) const { return *korutil::detail::ptrSlot(m_buf, nIndex); }
+    void*& ElementAt(int nIndex) { return *korutil::detail::ptrSlot(m_buf, nIndex); }
+    void*& operator[](int nIndex) { return *korutil::detail::ptrSlot(m_buf, nIndex); }
 
     // Puts p at nIndex (-1 appends), moving the elements from there up by one. 0, changing
     // nothing, when nIndex is below -1 or above the count, or the storage cannot grow.
@@ -50,7 +57,7 @@ public:
     void RemoveAll();
 
 private:
-    void** slot(int nIndex) const { return reinterpret_cast<void**>(m_buf.PtrTo(nIndex)); }
+    friend class CPtrSet; // searches the storage in place
 
     CHugeGrowBuf m_buf;
 };
@@ -106,6 +113,67 @@ private:
     CHugeGrowBuf m_buf;
 };
 
+// A set of pointers without duplicates, sorted as signed integers of pointer width (null
+// sorts as 0), with binary-search membership and index access to the sorted elements.
+class KORUTIL_API CPtrSet : public CCollection {
+public:
+    // Both arguments go to the member array: grow-by step and initial capacity.
+    CPtrSet(int nGrowBy = 16, int nInitialCapacity = 0);
+    ~CPtrSet() override;
+    CPtrSet(const CPtrSet&) = delete;
+    CPtrSet& operator=(const CPtrSet&) = delete;
+
+    // Inserts p at its sorted place: 1 after an insertion, 0 when p is already there or the
+    // storage cannot grow.
+    int Add(void* p);
+    // As Add, but 1 when p is already there.
+    int Include(void* p);
+    int Contains(void* p) const;
+    int Remove(void* p);
+    // 0 for an index outside 0 to count - 1.
+    int RemoveAt(int nIndex);
+    void RemoveAll();
+
+    int GetCount() const { return m_array.GetCount(); }
+    int IsEmpty() const { return m_array.IsEmpty(); }
+
+    // The element at a sorted position; the index is the caller's to keep in range, and a
+    // caller writing through ElementAt keeps the order and the absence of duplicates.
+    void* GetAt(int nIndex) const { return m_array.GetAt(nIndex); }
+    void* operator[](int nIndex) const { return m_array.GetAt(nIndex); }
+    void*& ElementAt(int nIndex) { return m_array.ElementAt(nIndex); }
+    void*& operator[](int nIndex) { return m_array.ElementAt(nIndex); }
+
+private:
+    // Where p stands or would be inserted: the first element not less than p.
+    int indexFor(void* p) const;
+    // nFailIfPresent: whether an element already present makes the call return 0.
+    int addElt(void* p, int nFailIfPresent);
+
+    CPtrArray m_array;
+};
+
 // -- CPtrList
 
 // -- CBits128
+
+// 128 on/off flags in 16 bytes: flag n is bit n % 8 (from the least significant) of byte
+// n / 8. Flag numbers from 128 to 255 lie outside the set: Set and Clear ignore them and Get
+// answers 0.
+class KORUTIL_API CBits128 {
+public:
+    CBits128();
+    CBits128(const CBits128& other) = default;
+
+    void Set(unsigned char n);
+    void Clear(unsigned char n);
+    int Get(unsigned char n) const;
+    void SetAll();
+    void ClearAll();
+    // The 16 bytes, valid as long as the object.
+    const unsigned char* GetBits() const { return m_bits; }
+    CBits128& operator=(const CBits128& other);
+
+private:
+    unsigned char m_bits[16];
+};
