@@ -3,6 +3,7 @@
 #include "frame/heap.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 

@@ -62,7 +62,7 @@ TEST(CPtrSet, KeepsElementsInSignedOrder) {
 TEST(CPtrSet, MatchesASetModel) {
     std::mt19937_64 rng(23);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    const std::intptr_t bases[] = {0, INTPTR_MIN, INTPTR_MAX - 60, -4096 * 60};
+    const std::intptr_t bases[] = {0, INTPTR_MIN, INTPTR_MAX - 4096 * 60, -4096 * 60};
     CPtrSet s(4, 0);
     std::set<std::intptr_t> model;
     for (int step = 0; step < 8000; ++step) {
