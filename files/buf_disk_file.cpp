@@ -31,10 +31,8 @@ int CBufDiskFile::Open(const char* fileName, CFile::OpenMode mode) {
     if (m_hFile != INVALID_HANDLE_VALUE) {
         return 0;
     }
-    m_hFile = openDiskFile(fileName, mode);
-    if (m_hFile == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
+    // The buffer comes first: an Open that fails for want of memory has not created or
+    // truncated the file.
     while (m_bufferSize > 0 && !m_buffer) {
         m_buffer =
             static_cast<unsigned char*>(heapAllocate(static_cast<std::size_t>(m_bufferSize)));
@@ -43,8 +41,12 @@ int CBufDiskFile::Open(const char* fileName, CFile::OpenMode mode) {
         }
     }
     if (!m_buffer) {
-        CloseHandle(m_hFile);
-        m_hFile = INVALID_HANDLE_VALUE;
+        return 0;
+    }
+    m_hFile = openDiskFile(fileName, mode);
+    if (m_hFile == INVALID_HANDLE_VALUE) {
+        heapRelease(m_buffer);
+        m_buffer = nullptr;
         return 0;
     }
     m_bufferPos = 0;
