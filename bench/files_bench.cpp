@@ -248,13 +248,13 @@ void BM_StringStream(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_BufDiskFile)->Arg(16)->Arg(100)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StdioFile)->Arg(16)->Arg(100)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StdStreams)->Arg(16)->Arg(100)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RawDiskFile)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PosixReadWrite)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MemFile)->Arg(256)->Arg(65536)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Fmemopen)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StringStream)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BufDiskFile)->Arg(16)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StdioFile)->Arg(16)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StdStreams)->Arg(16)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RawDiskFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PosixReadWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MemFile)->Arg(256)->Arg(65536)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Fmemopen)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StringStream)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -23,10 +23,6 @@ unsigned char* growGlobalBlock(unsigned char* pointer, long newSize) {
     return static_cast<unsigned char*>(GlobalLock(grown));
 }
 
-long clampTo(long value, long low, long high) {
-    return value < low ? low : value > high ? high : value;
-}
-
 } // namespace
 
 CMemFile::CMemFile(long growBy)
@@ -59,27 +55,25 @@ long CMemFile::GetPosition() const {
 }
 
 long CMemFile::Seek(long offset, CFile::SeekFrom from) {
-    long target;
-    bool overflow;
+    // Any offset beyond 2^33 lands clamped all the same; bounding it first keeps the sums
+    // below from overflowing whatever the width of long.
+    constexpr long long kFar = 1LL << 33;
+    const long long distance = offset < -kFar ? -kFar : offset > kFar ? kFar : offset;
+    long long target;
     switch (from) {
     case CFile::fromBegin:
-        target = offset;
-        overflow = false;
+        target = distance;
         break;
     case CFile::fromCurrent:
-        overflow = __builtin_add_overflow(m_position, offset, &target);
+        target = m_position + distance;
         break;
     case CFile::fromEnd:
-        overflow = __builtin_sub_overflow(m_memSize, offset, &target);
+        target = m_memSize - distance;
         break;
     default:
         return m_position;
     }
-    if (overflow) {
-        // Only a target far outside the block overflows; it clamps to the side it went to.
-        target = (from == CFile::fromCurrent) == (offset > 0) ? m_memSize : 0;
-    }
-    m_position = clampTo(target, 0, m_memSize);
+    m_position = static_cast<long>(target < 0 ? 0 : target > m_memSize ? m_memSize : target);
     return m_position;
 }
 

@@ -1,5 +1,6 @@
 #include "frame/heap.h"
 #include "support/child_process.h"
+#include "support/file_contents.h"
 #include "support/temp_dir.h"
 
 #include <korutil/files.h>
@@ -7,32 +8,18 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
 using korutil::test::HoldingProcess;
+using korutil::test::readText;
+using korutil::test::sizeOf;
 using korutil::test::TempDir;
-
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-long sizeOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
-}
+using korutil::test::writeText;
 
 // What both disk files promise through the CDiskFile interface.
 template <class File> class DiskFile : public ::testing::Test {};
@@ -250,7 +237,7 @@ TEST(RawDiskFile, FileSizeLimitGivesAShortWriteThenFailure) {
         CRawDiskFile file;
         static char block[1500];
         if (!file.Open(path.c_str(), CFile::modeWrite) || file.Write(block, 1500) != 1000 ||
-            file.Write(block, 1) != -1) {
+            file.Write(block, 1) != -1 || GetLastError() != ERROR_DISK_FULL) {
             return 1;
         }
         return file.Close() == 1 ? 0 : 2;

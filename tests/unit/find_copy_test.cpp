@@ -1,4 +1,5 @@
 #include "support/child_process.h"
+#include "support/file_contents.h"
 #include "support/temp_dir.h"
 
 #include <korutil/platform.h>
@@ -9,23 +10,15 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
 
 namespace {
 
+using korutil::test::readText;
 using korutil::test::TempDir;
-
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using korutil::test::writeText;
 
 std::set<std::string> find(const std::string& pattern) {
     std::set<std::string> names;

@@ -1,33 +1,25 @@
 #include "files/path_chars.h"
 #include "support/child_process.h"
+#include "support/file_contents.h"
 #include "support/temp_dir.h"
 
 #include <korutil/files.h>
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 
 namespace {
 
+using korutil::test::readText;
 using korutil::test::TempDir;
-
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using korutil::test::writeText;
 
 bool exists(const std::string& path) {
     return std::filesystem::exists(path);

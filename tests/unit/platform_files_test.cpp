@@ -1,30 +1,19 @@
 #include "support/child_process.h"
+#include "support/file_contents.h"
 #include "support/temp_dir.h"
 
 #include <korutil/platform.h>
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/stat.h>
-
-#include <csignal>
-#include <fstream>
 #include <string>
 
 namespace {
 
 using korutil::test::HoldingProcess;
+using korutil::test::sizeOf;
 using korutil::test::TempDir;
-
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-long sizeOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
-}
+using korutil::test::writeText;
 
 HANDLE openFile(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
     return CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
@@ -174,34 +163,6 @@ TEST(PlatformFiles, TransfersAndThe32BitFilePointer) {
     CloseHandle(file);
     EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(file, 0, nullptr, FILE_CURRENT));
     EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
-}
-
-TEST(PlatformFiles, FileSizeLimitGivesAShortWriteThenDiskFull) {
-    TempDir dir;
-    const std::string path = dir.file("limited.dat");
-    // In a child: the limit and the ignored signal must not reach the test program.
-    const int result = korutil::test::runInChild([&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 1000;
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-            return 10;
-        }
-        HANDLE file = openFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
-        static char block[1500];
-        DWORD done = 0;
-        if (!WriteFile(file, block, sizeof block, &done, nullptr) || done != 1000) {
-            return 1;
-        }
-        if (WriteFile(file, block, 10, &done, nullptr) || done != 0 ||
-            GetLastError() != ERROR_DISK_FULL) {
-            return 2;
-        }
-        return CloseHandle(file) ? 0 : 3;
-    });
-    EXPECT_EQ(0, result);
-    EXPECT_EQ(1000, sizeOf(path));
 }
 
 } // namespace
