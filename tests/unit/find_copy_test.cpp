@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <iterator>
 #include <set>
@@ -128,6 +130,27 @@ TEST(CopyFile, RespectsFilesHeldOpenByAnotherProcess) {
         EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
     }
     EXPECT_EQ(2u, entriesIn(dir.path()));
+}
+
+TEST(CopyFile, FailureHalfwayLeavesNoPartialTarget) {
+    TempDir dir;
+    const std::string source = dir.file("source.bin");
+    writeText(source, std::string(5000, 's'));
+    const int result = korutil::test::runInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 1000;
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            return 10;
+        }
+        if (CopyFileA(source.c_str(), dir.file("copy.bin").c_str(), TRUE)) {
+            return 1;
+        }
+        return GetLastError() == ERROR_DISK_FULL ? 0 : 2;
+    });
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(1u, entriesIn(dir.path()));
 }
 
 TEST(CopyFile, ReadOnlyDirectoryRefusesTheCopyAndKeepsNothing) {
