@@ -1,0 +1,40 @@
+// Files opened through CreateFileA: one open file description each, carrying the open's
+// sharing locks, so that the Windows sharing rules hold between processes as well.
+#pragma once
+
+#include "kernel/handle_table.h"
+
+#include <string>
+
+namespace korutil::detail {
+
+class FileObject : public KernelObject {
+public:
+    FileObject(int fd, DWORD access) : m_fd(fd), m_access(access) {}
+    ~FileObject() override;
+    FileObject(const FileObject&) = delete;
+    FileObject& operator=(const FileObject&) = delete;
+
+    int fd() const { return m_fd; }
+    bool canRead() const { return (m_access & 0x80000000u) != 0; }
+    bool canWrite() const { return (m_access & 0x40000000u) != 0; }
+
+private:
+    int m_fd;
+    DWORD m_access;
+};
+
+// The layer's path for a Windows-style one: `\` read as `/`.
+std::string nativePath(const char* path);
+
+// The Windows error code for an errno value met while working on `path` (ENOENT becomes
+// ERROR_PATH_NOT_FOUND when the directory itself is missing).
+DWORD windowsError(int error, const std::string& path);
+
+// Opens `path` as CreateFileA does and returns the descriptor (admitted under the sharing
+// rules, its locks held), or -1 with *error set to the Windows code. *existed tells whether
+// the file was there before.
+int openShared(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+               DWORD attributes, DWORD* error, bool* existed);
+
+} // namespace korutil::detail

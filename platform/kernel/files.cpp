@@ -1,0 +1,385 @@
+#include "kernel/file_object.h"
+
+#include <korutil/platform/errors.h>
+#include <korutil/platform/files.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace korutil::detail {
+namespace {
+
+// The sharing state of an open lives in read locks on reserved bytes far beyond any data:
+// one byte per access it holds and one per access it denies. Read locks never conflict with
+// each other, so any number of opens can hold the same byte; F_OFD_GETLK with a write lock
+// asks whether another open description holds it. Open file description locks belong to the
+// descriptor, not to the process, so two opens in one process see each other as well.
+constexpr off_t kShareLockBase = off_t(1) << 62;
+enum ShareByte : off_t { holdsRead = 0, holdsWrite = 1, deniesRead = 2, deniesWrite = 3 };
+
+void holdShareByte(int fd, ShareByte which) {
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kShareLockBase + which;
+    lock.l_len = 1;
+    // A file system without locks leaves the open unshared rather than unusable.
+    (void)fcntl(fd, F_OFD_SETLK, &lock);
+}
+
+bool othersHoldShareByte(int fd, ShareByte which) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kShareLockBase + which;
+    lock.l_len = 1;
+    if (fcntl(fd, F_OFD_GETLK, &lock) != 0) {
+        return false;
+    }
+    return lock.l_type != F_UNLCK;
+}
+
+// Takes this open's locks first and looks for conflicts afterwards: two opens racing each
+// other then both see the other's locks and at worst both are refused, never both admitted.
+bool admitUnderSharing(int fd, bool read, bool write, DWORD share, bool canLock) {
+    if (!canLock) {
+        return true;
+    }
+    const bool shareRead = (share & FILE_SHARE_READ) != 0;
+    const bool shareWrite = (share & FILE_SHARE_WRITE) != 0;
+    if (read) {
+        holdShareByte(fd, holdsRead);
+    }
+    if (write) {
+        holdShareByte(fd, holdsWrite);
+    }
+    if (!shareRead) {
+        holdShareByte(fd, deniesRead);
+    }
+    if (!shareWrite) {
+        holdShareByte(fd, deniesWrite);
+    }
+    return !((read && othersHoldShareByte(fd, deniesRead)) ||
+             (write && othersHoldShareByte(fd, deniesWrite)) ||
+             (!shareRead && othersHoldShareByte(fd, holdsRead)) ||
+             (!shareWrite && othersHoldShareByte(fd, holdsWrite)));
+}
+
+int openRetrying(const std::string& path, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+} // namespace
+
+FileObject::~FileObject() {
+    ::close(m_fd);
+}
+
+std::string nativePath(const char* path) {
+    std::string result(path ? path : "");
+    for (char& c : result) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    return result;
+}
+
+DWORD windowsError(int error, const std::string& path) {
+    switch (error) {
+    case ENOENT: {
+        const std::size_t slash = path.find_last_of('/');
+        if (slash != std::string::npos && slash > 0) {
+            struct stat st {};
+            const std::string dir = path.substr(0, slash);
+            if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+                return ERROR_PATH_NOT_FOUND;
+            }
+        }
+        return path.empty() || path.back() == '/' ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+    }
+    case ENOTDIR:
+    case ELOOP:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+        return ERROR_ACCESS_DENIED;
+    case EEXIST:
+        return ERROR_FILE_EXISTS;
+    case EMFILE:
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    default:
+        return ERROR_INVALID_FUNCTION;
+    }
+}
+
+int openShared(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+               DWORD attributes, DWORD* error, bool* existed) {
+    const bool read = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
+    const bool write = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
+    *existed = false;
+    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING ||
+        (disposition == TRUNCATE_EXISTING && !write)) {
+        *error = ERROR_INVALID_PARAMETER;
+        return -1;
+    }
+    if (path.empty()) {
+        *error = ERROR_PATH_NOT_FOUND;
+        return -1;
+    }
+    // A writer's descriptor is opened for reading too when it may be, because the sharing
+    // locks are read locks; ReadFile still refuses an open without GENERIC_READ.
+    int flags = O_CLOEXEC | O_NOCTTY | (write ? O_RDWR : O_RDONLY);
+    const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    bool canLock = true;
+    int fd = -1;
+    for (;;) {
+        if (disposition == CREATE_NEW) {
+            fd = openRetrying(path, flags | O_CREAT | O_EXCL, mode);
+        } else {
+            fd = openRetrying(path, flags, mode);
+            if (fd >= 0) {
+                *existed = true;
+            } else if (errno == ENOENT &&
+                       (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) {
+                fd = openRetrying(path, flags | O_CREAT | O_EXCL, mode);
+                if (fd < 0 && errno == EEXIST) {
+                    continue; // created by someone else meanwhile: open theirs
+                }
+            }
+        }
+        if (fd < 0 && errno == EACCES && write && !read && (flags & O_RDWR)) {
+            // A file we may write but not read: a write-only descriptor cannot hold the
+            // read locks, so this open goes without sharing locks.
+            flags = (flags & ~O_RDWR) | O_WRONLY;
+            canLock = false;
+            continue;
+        }
+        break;
+    }
+    if (fd < 0) {
+        *error = windowsError(errno, path);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        *error = ERROR_ACCESS_DENIED;
+        return -1;
+    }
+    if (!admitUnderSharing(fd, read, write, share, canLock)) {
+        ::close(fd);
+        *error = ERROR_SHARING_VIOLATION;
+        return -1;
+    }
+    const bool truncate = disposition == TRUNCATE_EXISTING ||
+                          (disposition == CREATE_ALWAYS && *existed && st.st_size != 0);
+    if (truncate && ::ftruncate(fd, 0) != 0) {
+        *error = windowsError(errno, path);
+        ::close(fd);
+        return -1;
+    }
+    *error = NO_ERROR;
+    return fd;
+}
+
+} // namespace korutil::detail
+
+using korutil::detail::FileObject;
+using korutil::detail::lookupHandleAs;
+
+extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                                     LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                                     DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
+    if (hTemplateFile) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return INVALID_HANDLE_VALUE;
+    }
+    const std::string path = korutil::detail::nativePath(lpFileName);
+    DWORD error = NO_ERROR;
+    bool existed = false;
+    const int fd =
+        korutil::detail::openShared(path, dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                                    dwFlagsAndAttributes, &error, &existed);
+    if (fd < 0) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::shared_ptr<FileObject> file;
+    try {
+        file = std::make_shared<FileObject>(fd, dwDesiredAccess);
+    } catch (...) {
+        ::close(fd);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = korutil::detail::insertHandle(file);
+    if (!handle) {
+        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+        return INVALID_HANDLE_VALUE;
+    }
+    const bool reportExisting =
+        existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
+    SetLastError(reportExisting ? ERROR_ALREADY_EXISTS : NO_ERROR);
+    return handle;
+}
+
+extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                                LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
+    if (lpNumberOfBytesRead) {
+        *lpNumberOfBytesRead = 0;
+    }
+    auto file = lookupHandleAs<FileObject>(hFile);
+    if (!file) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (lpOverlapped || (!lpBuffer && nNumberOfBytesToRead)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!file->canRead()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    ssize_t got;
+    do {
+        got = ::read(file->fd(), lpBuffer, nNumberOfBytesToRead);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        SetLastError(errno == EISDIR ? ERROR_INVALID_FUNCTION
+                                     : korutil::detail::windowsError(errno, std::string()));
+        return FALSE;
+    }
+    if (lpNumberOfBytesRead) {
+        *lpNumberOfBytesRead = static_cast<DWORD>(got);
+    }
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                                 LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
+    if (lpNumberOfBytesWritten) {
+        *lpNumberOfBytesWritten = 0;
+    }
+    auto file = lookupHandleAs<FileObject>(hFile);
+    if (!file) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (lpOverlapped || (!lpBuffer && nNumberOfBytesToWrite)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!file->canWrite()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (nNumberOfBytesToWrite == 0) {
+        return TRUE;
+    }
+    ssize_t put;
+    do {
+        put = ::write(file->fd(), lpBuffer, nNumberOfBytesToWrite);
+    } while (put < 0 && errno == EINTR);
+    if (put <= 0) {
+        SetLastError(put == 0 ? ERROR_DISK_FULL
+                              : korutil::detail::windowsError(errno, std::string()));
+        return FALSE;
+    }
+    if (lpNumberOfBytesWritten) {
+        *lpNumberOfBytesWritten = static_cast<DWORD>(put);
+    }
+    return TRUE;
+}
+
+extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
+                                       PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+    auto file = lookupHandleAs<FileObject>(hFile);
+    if (!file) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    const std::int64_t distance =
+        lpDistanceToMoveHigh
+            ? static_cast<std::int64_t>((static_cast<std::uint64_t>(*lpDistanceToMoveHigh) << 32) |
+                                        static_cast<DWORD>(lDistanceToMove))
+            : static_cast<std::int64_t>(lDistanceToMove);
+    std::int64_t base;
+    if (dwMoveMethod == FILE_BEGIN) {
+        base = 0;
+    } else if (dwMoveMethod == FILE_CURRENT) {
+        base = ::lseek(file->fd(), 0, SEEK_CUR);
+    } else if (dwMoveMethod == FILE_END) {
+        struct stat st {};
+        base = ::fstat(file->fd(), &st) == 0 ? st.st_size : -1;
+    } else {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (base < 0) {
+        SetLastError(korutil::detail::windowsError(errno, std::string()));
+        return INVALID_SET_FILE_POINTER;
+    }
+    std::int64_t target;
+    if (__builtin_add_overflow(base, distance, &target)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (target < 0) {
+        SetLastError(ERROR_NEGATIVE_SEEK);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (!lpDistanceToMoveHigh && target > 0xFFFFFFFFll) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (::lseek(file->fd(), target, SEEK_SET) < 0) {
+        SetLastError(korutil::detail::windowsError(errno, std::string()));
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (lpDistanceToMoveHigh) {
+        *lpDistanceToMoveHigh = static_cast<LONG>(target >> 32);
+    }
+    // A position of 0xFFFFFFFF is told from a failure by the last error.
+    SetLastError(NO_ERROR);
+    return static_cast<DWORD>(target);
+}
+
+extern "C" DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+    auto file = lookupHandleAs<FileObject>(hFile);
+    struct stat st {};
+    if (!file || ::fstat(file->fd(), &st) != 0) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_FILE_SIZE;
+    }
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (lpFileSizeHigh) {
+        *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
+    }
+    SetLastError(NO_ERROR);
+    return static_cast<DWORD>(size);
+}
