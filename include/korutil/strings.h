@@ -70,3 +70,14 @@ private:
 
     char* m_pText;
 };
+
+// The text of string resource `id` of a module, loaded once and kept until the library
+// unloads: repeated calls return the same pointer. Never null: a missing string, or a heap
+// that refuses, gives an empty text (and a missing string is looked up again next time).
+// Calls must not overlap in time.
+KORUTIL_API const char* LoadStringPtr(HINSTANCE hInstance, int id);
+
+// Loads string resource `id` into `buffer` and turns its '^'-separated items into a list of
+// zero-terminated items ending with a second zero. 1 when the list was built and holds an
+// even number of items (pairs); 0 otherwise, also when there is no room for the final zero.
+KORUTIL_API int LoadStringList(HINSTANCE hInstance, int id, char* buffer, int bufferSize);
