@@ -8,9 +8,6 @@
 
 // The platform headers map LoadString to LoadStringA for 8-bit text, so CString::LoadString
 // is exported as CString::LoadStringA, the name hosts built against the Windows headers use.
-#ifndef LoadString
-#define LoadString LoadStringA
-#endif
 
 // An owned, zero-terminated 8-bit text in a block of exactly the size it needs. Every copy
 // and assignment copies the text; every change allocates a new block and releases the old

@@ -3,6 +3,7 @@
 #include <korutil/platform/resources.h>
 
 #include "kernel/res_reader.h"
+#include "kernel/resource_registry.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -86,10 +87,9 @@ const ResRecord* recordOf(HMODULE module, HRSRC handle, const ResourceImage** im
     return nullptr;
 }
 
-} // namespace
-
-extern "C" HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
-    std::shared_lock<std::shared_mutex> hold(g_lock);
+// The record and image of a resource; the caller holds the lock.
+const ResRecord* findRecord(HMODULE hModule, LPCSTR lpName, LPCSTR lpType,
+                            const ResourceImage** found) {
     auto it = registry().find(resolve(hModule));
     if (it == registry().end()) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
@@ -105,12 +105,38 @@ extern "C" HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpT
             }
             typeSeen = true;
             if (matches(name, record.name)) {
-                return reinterpret_cast<HRSRC>(const_cast<ResRecord*>(&record));
+                *found = image.get();
+                return &record;
             }
         }
     }
     SetLastError(typeSeen ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
     return nullptr;
+}
+
+} // namespace
+
+namespace korutil::detail {
+
+bool readResource(HMODULE module, LPCSTR name, LPCSTR type,
+                  const std::function<void(const unsigned char* data, DWORD size)>& read) {
+    std::shared_lock<std::shared_mutex> hold(g_lock);
+    const ResourceImage* image = nullptr;
+    const ResRecord* record = findRecord(module, name, type, &image);
+    if (!record) {
+        return false;
+    }
+    read(image->bytes.data() + record->offset, record->size);
+    return true;
+}
+
+} // namespace korutil::detail
+
+extern "C" HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
+    std::shared_lock<std::shared_mutex> hold(g_lock);
+    const ResourceImage* image = nullptr;
+    const ResRecord* record = findRecord(hModule, lpName, lpType, &image);
+    return reinterpret_cast<HRSRC>(const_cast<ResRecord*>(record));
 }
 
 extern "C" HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
