@@ -2,6 +2,8 @@
 // loading the string into a buffer on every use.
 #include <korutil/strings.h>
 
+#include "tests/support/res_image.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -95,38 +97,8 @@ void BM_StdStringAppend(benchmark::State& state) {
 // A module with one string table block, registered under a handle of its own.
 HINSTANCE benchModule() {
     static const HINSTANCE module = [] {
-        std::vector<unsigned char> image = {0,    0,    0, 0, 32,   0,    0, 0,
-                                            0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0};
-        image.resize(32, 0);
-        const std::u16string text = u"The file could not be saved.";
-        std::vector<unsigned char> block;
-        for (int i = 0; i < 16; ++i) {
-            const std::size_t length = i == 1 ? text.size() : 0;
-            block.push_back(static_cast<unsigned char>(length));
-            block.push_back(0);
-            for (std::size_t k = 0; k < length; ++k) {
-                block.push_back(static_cast<unsigned char>(text[k]));
-                block.push_back(static_cast<unsigned char>(text[k] >> 8));
-            }
-        }
-        const unsigned char header[32] = {static_cast<unsigned char>(block.size()),
-                                          static_cast<unsigned char>(block.size() >> 8),
-                                          0,
-                                          0,
-                                          32,
-                                          0,
-                                          0,
-                                          0,
-                                          0xFF,
-                                          0xFF,
-                                          6,
-                                          0,
-                                          0xFF,
-                                          0xFF,
-                                          1,
-                                          0};
-        image.insert(image.end(), header, header + 32);
-        image.insert(image.end(), block.begin(), block.end());
+        const std::vector<unsigned char> image =
+            korutil::test::ResImage().strings(1, {"", "The file could not be saved."}).bytes();
         const auto handle = reinterpret_cast<HINSTANCE>(std::uintptr_t{0x5000});
         PlatRegisterResources(handle, image.data(), static_cast<DWORD>(image.size()));
         return handle;

@@ -2,6 +2,8 @@
 // and go must always see either a module's whole resources or none.
 #include <korutil/platform.h>
 
+#include "support/res_image.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,40 +14,8 @@
 
 namespace {
 
-// An image with one string-table block holding `text` as string 1.
 std::vector<unsigned char> imageWith(const std::string& text) {
-    std::vector<unsigned char> block;
-    for (int i = 0; i < 16; ++i) {
-        const std::size_t length = i == 1 ? text.size() : 0;
-        block.push_back(static_cast<unsigned char>(length));
-        block.push_back(0);
-        for (std::size_t k = 0; k < length; ++k) {
-            block.push_back(static_cast<unsigned char>(text[k]));
-            block.push_back(0);
-        }
-    }
-    std::vector<unsigned char> image = {0,    0,    0, 0, 32,   0,    0, 0,
-                                        0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0};
-    image.resize(32, 0);
-    const unsigned char header[32] = {static_cast<unsigned char>(block.size()),
-                                      0,
-                                      0,
-                                      0,
-                                      32,
-                                      0,
-                                      0,
-                                      0,
-                                      0xFF,
-                                      0xFF,
-                                      6,
-                                      0,
-                                      0xFF,
-                                      0xFF,
-                                      1,
-                                      0};
-    image.insert(image.end(), header, header + 32);
-    image.insert(image.end(), block.begin(), block.end());
-    return image;
+    return korutil::test::ResImage().strings(1, {"", text}).bytes();
 }
 
 HMODULE handle(std::uintptr_t n) {
