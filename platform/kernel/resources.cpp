@@ -30,14 +30,21 @@ struct ResourceImage {
 
 using ModuleImages = std::vector<std::unique_ptr<ResourceImage>>;
 
-std::shared_mutex g_lock;
+// Both outlive every module's unload, which may come after this library's static destructors.
+std::shared_mutex& registryLock() {
+    static auto* lock = new std::shared_mutex;
+    return *lock;
+}
+
 std::map<HMODULE, ModuleImages>& registry() {
-    static auto* modules = new std::map<HMODULE, ModuleImages>; // outlives every module's unload
+    static auto* modules = new std::map<HMODULE, ModuleImages>;
     return *modules;
 }
 
+// Null names the main program, whose base never changes: it is looked up once.
 HMODULE resolve(HMODULE module) {
-    return module ? module : GetModuleHandleA(nullptr);
+    static const HMODULE mainProgram = GetModuleHandleA(nullptr);
+    return module ? module : mainProgram;
 }
 
 // An identifier from MAKEINTRESOURCE or "#123"; otherwise a name.
@@ -120,7 +127,7 @@ namespace korutil::detail {
 
 bool readResource(HMODULE module, LPCSTR name, LPCSTR type,
                   const std::function<void(const unsigned char* data, DWORD size)>& read) {
-    std::shared_lock<std::shared_mutex> hold(g_lock);
+    std::shared_lock<std::shared_mutex> hold(registryLock());
     const ResourceImage* image = nullptr;
     const ResRecord* record = findRecord(module, name, type, &image);
     if (!record) {
@@ -133,14 +140,14 @@ bool readResource(HMODULE module, LPCSTR name, LPCSTR type,
 } // namespace korutil::detail
 
 extern "C" HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
-    std::shared_lock<std::shared_mutex> hold(g_lock);
+    std::shared_lock<std::shared_mutex> hold(registryLock());
     const ResourceImage* image = nullptr;
     const ResRecord* record = findRecord(hModule, lpName, lpType, &image);
     return reinterpret_cast<HRSRC>(const_cast<ResRecord*>(record));
 }
 
 extern "C" HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
-    std::shared_lock<std::shared_mutex> hold(g_lock);
+    std::shared_lock<std::shared_mutex> hold(registryLock());
     const ResourceImage* image = nullptr;
     const ResRecord* record = recordOf(hModule, hResInfo, &image);
     if (!record) {
@@ -155,7 +162,7 @@ extern "C" LPVOID WINAPI LockResource(HGLOBAL hResData) {
 }
 
 extern "C" DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
-    std::shared_lock<std::shared_mutex> hold(g_lock);
+    std::shared_lock<std::shared_mutex> hold(registryLock());
     const ResourceImage* image = nullptr;
     const ResRecord* record = recordOf(hModule, hResInfo, &image);
     if (!record) {
@@ -183,7 +190,7 @@ extern "C" BOOL WINAPI PlatRegisterResources(HMODULE hModule, LPCVOID lpData, DW
             return FALSE;
         }
         const HMODULE module = resolve(hModule);
-        std::unique_lock<std::shared_mutex> hold(g_lock);
+        std::unique_lock<std::shared_mutex> hold(registryLock());
         registry()[module].push_back(std::move(image));
         return TRUE;
     } catch (const std::bad_alloc&) {
@@ -194,7 +201,7 @@ extern "C" BOOL WINAPI PlatRegisterResources(HMODULE hModule, LPCVOID lpData, DW
 
 extern "C" BOOL WINAPI PlatUnregisterResources(HMODULE hModule) {
     const HMODULE module = resolve(hModule);
-    std::unique_lock<std::shared_mutex> hold(g_lock);
+    std::unique_lock<std::shared_mutex> hold(registryLock());
     if (registry().erase(module) == 0) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
         return FALSE;
