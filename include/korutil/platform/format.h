@@ -10,12 +10,12 @@
 #define WINAPIV
 
 extern "C" {
-// Formats into lpOutput (at least 1024 bytes are safe) and returns the number of bytes
-// stored, not counting the terminator. Longer output is cut to 1023 bytes without splitting
-// a UTF-8 sequence. An unknown conversion prints its character ("%%" gives "%"), a lone "%"
-// at the end prints nothing and a null string prints as "(null)". Sizes are the Windows
-// ones: "l" reads a 32-bit value (LONG, DWORD), "I64" a 64-bit one. Wide characters and
-// strings (C, lc, S, ls, ws) are WCHAR and come out as UTF-8.
+// Formats into lpOutput, writing at most 1024 bytes (the terminator included), and returns
+// the number of bytes stored before the terminator. Longer output is cut to 1023 bytes
+// without splitting a UTF-8 sequence. An unknown conversion prints its character ("%%" gives
+// "%"), a lone "%" at the end prints nothing and a null string prints as "(null)". Sizes are
+// the Windows ones: "l" reads a 32-bit value (LONG, DWORD), "I64" a 64-bit one. Wide
+// characters and strings (C, lc, S, ls, ws) are WCHAR and come out as UTF-8.
 KORPLATFORM_API int WINAPI wvsprintfA(LPSTR lpOutput, LPCSTR lpFormat, va_list arglist);
 KORPLATFORM_API int WINAPIV wsprintfA(LPSTR lpOutput, LPCSTR lpFormat, ...);
 }
