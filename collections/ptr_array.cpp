@@ -5,7 +5,7 @@ CPtrArray::CPtrArray(int nGrowBy, int nInitialCapacity)
 
 CPtrArray::~CPtrArray() {}
 
-int CPtrArray::InsertAt(int nIndex, void* p) {
+int CPtrArray::insertAt(int nIndex, void* p) {
     if (nIndex == -1) {
         nIndex = m_buf.GetLength();
     }

@@ -3,8 +3,19 @@
 #include <atomic>
 #include <cstdlib>
 
+#if defined(_WIN32)
+#include <malloc.h>
+#define KORUTIL_BLOCK_ROOM(block) _msize(block)
+#else
+#include <malloc.h>
+#define KORUTIL_BLOCK_ROOM(block) malloc_usable_size(block)
+#endif
+
 namespace korutil::detail {
 namespace {
+
+// Blocks below this size are resized exactly: the allocator's own size classes serve them.
+constexpr std::size_t kSlackFrom = 4096;
 
 // Atomics because the schedule worker allocates on its own thread; the counters cost one
 // relaxed operation per request.
@@ -35,11 +46,30 @@ void* heapAllocate(std::size_t bytes) {
     return std::malloc(bytes == 0 ? 1 : bytes);
 }
 
+// Buffers grow in small fixed steps, so a growing block is resized very often. A block that
+// grows is given a quarter more room than asked for, and later steps that fit in that room
+// (and do not leave more than half of it unused) keep the block without calling the
+// allocator. Shrinking below half of the room gives the memory back.
 void* heapResize(void* block, std::size_t bytes) {
     if (injectFailure()) {
         return nullptr;
     }
-    return std::realloc(block, bytes == 0 ? 1 : bytes);
+    if (bytes == 0) {
+        bytes = 1;
+    }
+    if (block) {
+        const std::size_t room = KORUTIL_BLOCK_ROOM(block);
+        if (bytes <= room && bytes >= room / 2) {
+            return block;
+        }
+        if (bytes > room && bytes >= kSlackFrom) {
+            const std::size_t slack = bytes / 4;
+            if (void* grown = std::realloc(block, bytes + slack)) {
+                return grown;
+            }
+        }
+    }
+    return std::realloc(block, bytes);
 }
 
 void heapRelease(void* block) {

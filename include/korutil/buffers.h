@@ -6,6 +6,10 @@
 
 // -- CHugeGrowBuf
 
+namespace korutil::detail {
+struct HugeGrowBufAccess;
+}
+
 // A growable array of fixed-size elements in one block from the library heap; the storage of
 // the pointer containers. The block always holds the length rounded up to whole growth steps,
 // in both directions, and is released at length 0. Only memory the block gains when it grows
@@ -37,6 +41,8 @@ public:
     }
 
 protected:
+    friend struct korutil::detail::HugeGrowBufAccess;
+
     // Sets the length and fits the block to it. 0, changing nothing, when the heap cannot
     // supply a larger block; a smaller one the heap refuses is kept as it is.
     int resize(int nLength);

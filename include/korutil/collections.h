@@ -22,6 +22,18 @@ namespace korutil::detail {
 inline void** ptrSlot(const CHugeGrowBuf& buf, int nIndex) {
     return reinterpret_cast<void**>(buf.PtrTo(nIndex));
 }
+
+// Appending within the block's top growth step changes nothing but the length; doing that
+// inline spares a host's append loop two calls into the library for most elements.
+struct HugeGrowBufAccess {
+    static bool appendInPlace(CHugeGrowBuf& buf) {
+        if (buf.m_nLength < buf.m_nAllocated && buf.m_nLength >= buf.m_nAllocated - buf.m_nGrowBy) {
+            ++buf.m_nLength;
+            return true;
+        }
+        return false;
+    }
+};
 } // namespace korutil::detail
 
 // A growable, index-addressed array of pointers (null included). The storage holds the count
@@ -46,7 +58,13 @@ public:
 
     // Puts p at nIndex (-1 appends), moving the elements from there up by one. 0, changing
     // nothing, when nIndex is below -1 or above the count, or the storage cannot grow.
-    int InsertAt(int nIndex, void* p);
+    int InsertAt(int nIndex, void* p) {
+        if (nIndex == -1 && korutil::detail::HugeGrowBufAccess::appendInPlace(m_buf)) {
+            *korutil::detail::ptrSlot(m_buf, m_buf.GetLength() - 1) = p;
+            return 1;
+        }
+        return insertAt(nIndex, p);
+    }
     // 0, changing nothing, when nIndex is not within 0 to count - 1.
     int RemoveAt(int nIndex);
     // Searches upwards from *pIndex. On a match, 1 with *pIndex set to it; otherwise 0 with
@@ -58,6 +76,9 @@ public:
 
 private:
     friend class CPtrSet; // searches the storage in place
+
+    // InsertAt beyond the inline append: growth, insertion inside, argument checks.
+    int insertAt(int nIndex, void* p);
 
     CHugeGrowBuf m_buf;
 };

@@ -60,3 +60,30 @@ TEST(Heap, HeapNewBuildsNothingWhenRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// A growing block gets room ahead of it, so the small fixed steps of a growing buffer
+// mostly keep the block where it is; shrinking well below the room gives memory back.
+TEST(Heap, GrowingBlockKeepsRoomAheadAndContents) {
+    using namespace korutil::detail;
+    auto* block = static_cast<unsigned char*>(heapAllocate(8192));
+    ASSERT_NE(nullptr, block);
+    block[8191] = 7;
+    auto* grown = static_cast<unsigned char*>(heapResize(block, 8192 + 128));
+    ASSERT_NE(nullptr, grown);
+    auto* again = static_cast<unsigned char*>(heapResize(grown, 8192 + 256));
+    EXPECT_EQ(grown, again);
+    EXPECT_EQ(7, again[8191]);
+    const long before = heapRequestCount();
+    {
+        HeapFailureScope fail(1);
+        EXPECT_EQ(nullptr, heapResize(again, 8192 + 384)) << "in-place steps stay requests";
+    }
+    EXPECT_EQ(before + 1, heapRequestCount());
+    auto* small = static_cast<unsigned char*>(heapResize(again, 64));
+    ASSERT_NE(nullptr, small);
+    heapRelease(small);
+}
+
+} // namespace
