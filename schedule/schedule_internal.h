@@ -69,10 +69,10 @@ constexpr int kStopRun = 0;
 constexpr int kStopAsked = 1;
 constexpr int kStopWorkerGone = 2;
 
-// What became of the object a worker serves, told by Destroy or the destructor when they run
-// on the worker itself (a callback destroying its own scheduler, or exit() in a callback).
-enum class WorkerFate { Serving, Stopped, Destroyed };
-void noteFateOnWorker(const CScheduleThread* object, WorkerFate fate);
+// Destroy running on the worker itself (a callback destroying its own scheduler, or exit()
+// in a callback) lets the worker go: when the call returns, the worker ends without touching
+// the object again.
+void letWorkerGo(const CScheduleThread* object);
 
 // How long Destroy waits for the worker before it checks whether the worker still uses the
 // object; 3000 ms unless a test shortens it.

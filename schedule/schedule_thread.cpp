@@ -9,9 +9,6 @@ CScheduleThread::CScheduleThread()
 }
 
 CScheduleThread::~CScheduleThread() {
-    if (m_hThread && GetCurrentThreadId() == m_dwThreadId) {
-        noteFateOnWorker(this, WorkerFate::Destroyed);
-    }
     if (m_hThread) {
         Destroy();
     }
@@ -57,10 +54,11 @@ void CScheduleThread::Destroy() {
     if (m_hEvent) {
         SetEvent(m_hEvent);
     }
-    if (GetCurrentThreadId() == m_dwThreadId) {
-        // Called from a callback on the worker: it cannot wait for itself. The worker learns
-        // of it when the callback returns and touches nothing released here.
-        noteFateOnWorker(this, WorkerFate::Stopped);
+    const bool onWorker = GetCurrentThreadId() == m_dwThreadId;
+    if (onWorker) {
+        // Called from a callback on the worker, which cannot wait for itself. It learns of it
+        // when the callback returns and then touches nothing of the object.
+        letWorkerGo(this);
     } else {
         // The worker normally ends at once. One that is still inside a callback after the
         // bounded wait is waited for until it has let go of the object (it may have left its
@@ -78,6 +76,9 @@ void CScheduleThread::Destroy() {
     CloseHandle(m_hThread);
     m_hThread = nullptr;
     CloseHandle(event);
+    if (onWorker) {
+        LeaveCriticalSection(&m_cs); // the hold the worker took for the call under way
+    }
 }
 
 void CScheduleThread::SetPriority(int priority) {

@@ -3,22 +3,21 @@
 namespace korutil::detail {
 namespace {
 
-// A worker serves one object; these tell it whether that object was stopped or destroyed
-// from inside a callback on the worker itself.
+// The object the calling worker serves, and whether Destroy has let the worker go.
 thread_local const CScheduleThread* t_serving = nullptr;
-thread_local WorkerFate t_fate = WorkerFate::Serving;
+thread_local bool t_letGo = false;
 
 } // namespace
 
-void noteFateOnWorker(const CScheduleThread* object, WorkerFate fate) {
-    if (t_serving == object && fate > t_fate) {
-        t_fate = fate;
+void letWorkerGo(const CScheduleThread* object) {
+    if (t_serving == object) {
+        t_letGo = true;
     }
 }
 
 DWORD WINAPI ScheduleWorker::entry(LPVOID object) {
     t_serving = static_cast<const CScheduleThread*>(object);
-    t_fate = WorkerFate::Serving;
+    t_letGo = false;
     return static_cast<DWORD>(CScheduleThread::staticThreadProc(object));
 }
 
@@ -57,13 +56,8 @@ unsigned long CScheduleThread::staticThreadProc(void* object) {
             if (head->client) {
                 head->firing = true;
                 result = static_cast<unsigned long>(head->client->OnSchedule());
-                if (t_fate == WorkerFate::Destroyed) {
-                    return result; // the object and its entries are gone
-                }
-                if (t_fate == WorkerFate::Stopped) {
-                    LeaveCriticalSection(&self->m_cs);
-                    storeFlag(self->m_bStop, kStopWorkerGone);
-                    return result;
+                if (t_letGo) {
+                    return result; // the object may be gone; Destroy released our hold
                 }
                 head->firing = false;
             }

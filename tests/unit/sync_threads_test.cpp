@@ -179,10 +179,11 @@ TEST(Events, NamedEventsShareOneObjectThatOutlivesAClosedHandle) {
     EXPECT_NE(first.h, second.h);
 
     std::atomic<bool> waiting{false};
-    std::thread waiter([&] {
+    HANDLE firstHandle = first.h;
+    std::thread waiter([&waiting, firstHandle] {
         waiting = true;
         // The handle is closed under the wait; the wait still ends on the object's signal.
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first.h, INFINITE));
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(firstHandle, INFINITE));
     });
     while (!waiting) {
         Sleep(1);
