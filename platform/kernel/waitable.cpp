@@ -7,15 +7,18 @@
 
 namespace korutil::detail {
 
-DWORD Waitable::wait(DWORD milliseconds) {
+DWORD Waitable::wait(DWORD timeout) {
     std::unique_lock<std::mutex> guard(m_lock);
-    if (milliseconds == INFINITE) {
+    if (timeout == INFINITE) {
         m_changed.wait(guard, [this] { return acquire(); });
         return WAIT_OBJECT_0;
     }
-    // A steady deadline: the wait neither ends early nor stretches when the wall clock moves.
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    // Time-outs count in ticks: the wait ends when the tick count (the same monotonic clock
+    // in whole milliseconds) has moved on by the given number, so that a waiter for a due
+    // tick wakes as that tick begins rather than up to a millisecond into it.
+    using namespace std::chrono;
+    const auto tickNow = floor<milliseconds>(steady_clock::now().time_since_epoch());
+    const steady_clock::time_point deadline(tickNow + milliseconds(timeout));
     while (!acquire()) {
         if (m_changed.wait_until(guard, deadline) == std::cv_status::timeout) {
             return acquire() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;

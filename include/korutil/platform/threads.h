@@ -65,7 +65,8 @@ KORPLATFORM_API BOOL WINAPI SetEvent(HANDLE hEvent);
 KORPLATFORM_API BOOL WINAPI ResetEvent(HANDLE hEvent);
 
 // Blocks (without polling) until the event or thread is signalled or the time is up; an
-// auto-reset event is reset by the wait that it releases. WAIT_FAILED with
+// auto-reset event is reset by the wait that it releases. Time-outs count in ticks: the wait
+// ends as GetTickCount reaches its value at the call plus dwMilliseconds. WAIT_FAILED with
 // ERROR_INVALID_HANDLE for a handle that names neither.
 KORPLATFORM_API DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
 KORPLATFORM_API void WINAPI Sleep(DWORD dwMilliseconds);
