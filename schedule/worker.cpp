@@ -50,8 +50,10 @@ unsigned long CScheduleThread::staticThreadProc(void* object) {
 
         EnterCriticalSection(&self->m_cs);
         // The head may have changed, or been released and its memory reused, while the worker
-        // waited; only the remembered head, and only once due, is fired.
-        if (self->m_schedule.GetCount() > 0 && entryAt(self->m_schedule, 0) == head &&
+        // waited; only the remembered head, and only once due, is fired. Nothing is fired
+        // once Destroy has begun or while suspended.
+        if (loadFlag(self->m_bStop) == kStopRun && !loadFlag(self->m_bSuspended) &&
+            self->m_schedule.GetCount() > 0 && entryAt(self->m_schedule, 0) == head &&
             !laterThan(head->dueTime, GetTickCount())) {
             if (head->client) {
                 head->firing = true;
