@@ -332,6 +332,35 @@ TEST(ScheduleWorker, ALateWorkerCatchesUpFromThePreviousDueTime) {
     EXPECT_LE(a.calls.load(), periods + 2);
 }
 
+TEST(ScheduleWorker, TheWorkerWakesOnlyForDueEntries) {
+    using korutil::detail::scheduleWorkerWakeups;
+    Scheduler s;
+    ASSERT_EQ(1, s.Create(THREAD_PRIORITY_NORMAL));
+    const long started = scheduleWorkerWakeups();
+    s.Resume(); // running, with nothing to do: one wake-up to see the change
+    ASSERT_TRUE(waitFor([&] { return scheduleWorkerWakeups() > started; }));
+    const long before = scheduleWorkerWakeups();
+    Sleep(150);
+    EXPECT_EQ(before, scheduleWorkerWakeups());
+
+    // Counted from inside the calls, where the wake-up that led to each call is already in.
+    Client a;
+    std::atomic<long> atThird{0}, atEighth{0};
+    a.onCall = [&](int n) {
+        if (n == 3) {
+            atThird = scheduleWorkerWakeups();
+        } else if (n == 8) {
+            atEighth = scheduleWorkerWakeups();
+        }
+    };
+    int id = 0;
+    ASSERT_EQ(1, s.Schedule(&id, &a, 30));
+    ASSERT_TRUE(waitFor([&] { return a.calls.load() >= 8; }));
+    // One wake-up per call: every time-out finds its entry due.
+    EXPECT_EQ(5, atEighth.load() - atThird.load());
+    s.KillSchedule(id);
+}
+
 // -- Callbacks that call back
 
 TEST(ScheduleReentry, OwnEntryCannotBeKilledOrRescheduledFromItsCall) {
