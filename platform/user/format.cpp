@@ -47,7 +47,7 @@ private:
 
 enum class Size { Default, Short, Long, Wide, Int64 };
 
-struct Spec {
+struct Directive {
     bool left = false;
     bool hexPrefix = false;
     bool zeroPad = false;
@@ -58,60 +58,60 @@ struct Spec {
 };
 
 // "%[-][#][0][width][.precision][size]type", the flags in this order only.
-const char* parseSpec(const char* p, Spec& spec) {
+const char* parseDirective(const char* p, Directive& directive) {
     if (*p == '-') {
-        spec.left = true;
+        directive.left = true;
         ++p;
     }
     if (*p == '#') {
-        spec.hexPrefix = true;
+        directive.hexPrefix = true;
         ++p;
     }
     if (*p == '0') {
-        spec.zeroPad = true;
+        directive.zeroPad = true;
         ++p;
     }
     for (; *p >= '0' && *p <= '9'; ++p) {
-        if (spec.width < kOutputLimit) {
-            spec.width = spec.width * 10 + static_cast<std::size_t>(*p - '0');
+        if (directive.width < kOutputLimit) {
+            directive.width = directive.width * 10 + static_cast<std::size_t>(*p - '0');
         }
     }
     if (*p == '.') {
         for (++p; *p >= '0' && *p <= '9'; ++p) {
-            if (spec.precision < kOutputLimit) {
-                spec.precision = spec.precision * 10 + static_cast<std::size_t>(*p - '0');
+            if (directive.precision < kOutputLimit) {
+                directive.precision = directive.precision * 10 + static_cast<std::size_t>(*p - '0');
             }
         }
     }
     if (*p == 'l') {
-        spec.size = Size::Long;
+        directive.size = Size::Long;
         ++p;
     } else if (*p == 'h') {
-        spec.size = Size::Short;
+        directive.size = Size::Short;
         ++p;
     } else if (*p == 'w') {
-        spec.size = Size::Wide;
+        directive.size = Size::Wide;
         ++p;
     } else if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-        spec.size = Size::Int64;
+        directive.size = Size::Int64;
         p += 3;
     }
-    spec.type = *p;
+    directive.type = *p;
     return *p ? p + 1 : p;
 }
 
-void putPadded(Output& out, const Spec& spec, const char* text, std::size_t length) {
-    const std::size_t fill = spec.width > length ? spec.width - length : 0;
-    if (!spec.left) {
+void putPadded(Output& out, const Directive& directive, const char* text, std::size_t length) {
+    const std::size_t fill = directive.width > length ? directive.width - length : 0;
+    if (!directive.left) {
         out.pad(' ', fill);
     }
     out.put(text, length);
-    if (spec.left) {
+    if (directive.left) {
         out.pad(' ', fill);
     }
 }
 
-void putNumber(Output& out, const Spec& spec, unsigned long long magnitude, bool negative,
+void putNumber(Output& out, const Directive& directive, unsigned long long magnitude, bool negative,
                unsigned base, bool upper, std::size_t minDigits) {
     char digits[24];
     std::size_t count = 0;
@@ -125,102 +125,103 @@ void putNumber(Output& out, const Spec& spec, unsigned long long magnitude, bool
     std::size_t prefixLength = 0;
     if (negative) {
         prefix[prefixLength++] = '-';
-    } else if (base == 16 && spec.hexPrefix) {
+    } else if (base == 16 && directive.hexPrefix) {
         prefix[prefixLength++] = '0';
         prefix[prefixLength++] = upper ? 'X' : 'x';
     }
     const std::size_t precisionZeros = minDigits > count ? minDigits - count : 0;
     const std::size_t length = prefixLength + precisionZeros + count;
-    const std::size_t fill = spec.width > length ? spec.width - length : 0;
+    const std::size_t fill = directive.width > length ? directive.width - length : 0;
 
-    if (!spec.left && !spec.zeroPad) {
+    if (!directive.left && !directive.zeroPad) {
         out.pad(' ', fill);
     }
     out.put(prefix, prefixLength);
-    if (!spec.left && spec.zeroPad) {
+    if (!directive.left && directive.zeroPad) {
         out.pad('0', fill);
     }
     out.pad('0', precisionZeros);
     while (count > 0) {
         out.put(digits[--count]);
     }
-    if (spec.left) {
+    if (directive.left) {
         out.pad(' ', fill);
     }
 }
 
-void putNarrowString(Output& out, const Spec& spec, const char* text) {
+void putNarrowString(Output& out, const Directive& directive, const char* text) {
     if (!text) {
         text = "(null)";
     }
     std::size_t length = std::strlen(text);
-    if (spec.precision != 0) {
-        length = utf8CutPoint(text, length, spec.precision);
+    if (directive.precision != 0) {
+        length = utf8CutPoint(text, length, directive.precision);
     }
-    putPadded(out, spec, text, length);
+    putPadded(out, directive, text, length);
 }
 
-void putWideString(Output& out, const Spec& spec, const WCHAR* text) {
+void putWideString(Output& out, const Directive& directive, const WCHAR* text) {
     if (!text) {
-        putNarrowString(out, spec, nullptr);
+        putNarrowString(out, directive, nullptr);
         return;
     }
     std::size_t characters = std::wcslen(text);
-    if (spec.precision != 0 && characters > spec.precision) {
-        characters = spec.precision;
+    if (directive.precision != 0 && characters > directive.precision) {
+        characters = directive.precision;
     }
     std::size_t length = 0;
     char scratch[4];
     for (std::size_t i = 0; i < characters; ++i) {
         length += static_cast<std::size_t>(encodeUtf8(static_cast<char32_t>(text[i]), scratch));
     }
-    const std::size_t fill = spec.width > length ? spec.width - length : 0;
-    if (!spec.left) {
+    const std::size_t fill = directive.width > length ? directive.width - length : 0;
+    if (!directive.left) {
         out.pad(' ', fill);
     }
     for (std::size_t i = 0; i < characters; ++i) {
         out.put(scratch,
                 static_cast<std::size_t>(encodeUtf8(static_cast<char32_t>(text[i]), scratch)));
     }
-    if (spec.left) {
+    if (directive.left) {
         out.pad(' ', fill);
     }
 }
 
 // One conversion. Returns false for a type the formatter does not know, whose character the
 // caller then prints as it stands.
-bool convert(Output& out, const Spec& spec, va_list& args) {
-    const bool wide = spec.size == Size::Long || spec.size == Size::Wide;
-    const std::size_t minDigits = spec.precision == 0 ? 1 : spec.precision;
-    switch (spec.type) {
+bool convert(Output& out, const Directive& directive, va_list& args) {
+    const bool wide = directive.size == Size::Long || directive.size == Size::Wide;
+    const std::size_t minDigits = directive.precision == 0 ? 1 : directive.precision;
+    switch (directive.type) {
     case 'c':
     case 'C': {
         const int value = va_arg(args, int);
-        const bool wideChar = spec.size == Size::Short ? false : (wide || spec.type == 'C');
-        if ((spec.size == Size::Short || wide) && value == 0) {
+        const bool wideChar =
+            directive.size == Size::Short ? false : (wide || directive.type == 'C');
+        if ((directive.size == Size::Short || wide) && value == 0) {
             return true; // "hc" and "lc" drop a zero character
         }
         char text[4];
         const int length = wideChar
                                ? encodeUtf8(static_cast<char32_t>(static_cast<WCHAR>(value)), text)
                                : (text[0] = static_cast<char>(value), 1);
-        putPadded(out, spec, text, static_cast<std::size_t>(length));
+        putPadded(out, directive, text, static_cast<std::size_t>(length));
         return true;
     }
     case 's':
     case 'S':
-        if (spec.size == Size::Short || (!wide && spec.type == 's')) {
-            putNarrowString(out, spec, va_arg(args, const char*));
+        if (directive.size == Size::Short || (!wide && directive.type == 's')) {
+            putNarrowString(out, directive, va_arg(args, const char*));
         } else {
-            putWideString(out, spec, va_arg(args, const WCHAR*));
+            putWideString(out, directive, va_arg(args, const WCHAR*));
         }
         return true;
     case 'd':
     case 'i': {
         long long value;
-        if (spec.size == Size::Int64) {
+        if (directive.size == Size::Int64) {
             value = va_arg(args, long long);
-        } else if (spec.size == Size::Short) {
+        } else if (directive.size == Size::Short) {
             value = static_cast<short>(va_arg(args, int));
         } else {
             value = va_arg(args, int);
@@ -228,26 +229,27 @@ bool convert(Output& out, const Spec& spec, va_list& args) {
         const unsigned long long magnitude = value < 0
                                                  ? 0ULL - static_cast<unsigned long long>(value)
                                                  : static_cast<unsigned long long>(value);
-        putNumber(out, spec, magnitude, value < 0, 10, false, minDigits);
+        putNumber(out, directive, magnitude, value < 0, 10, false, minDigits);
         return true;
     }
     case 'u':
     case 'x':
     case 'X': {
         unsigned long long value;
-        if (spec.size == Size::Int64) {
+        if (directive.size == Size::Int64) {
             value = va_arg(args, unsigned long long);
-        } else if (spec.size == Size::Short) {
+        } else if (directive.size == Size::Short) {
             value = static_cast<unsigned short>(va_arg(args, unsigned int));
         } else {
             value = va_arg(args, unsigned int);
         }
-        putNumber(out, spec, value, false, spec.type == 'u' ? 10 : 16, spec.type == 'X', minDigits);
+        putNumber(out, directive, value, false, directive.type == 'u' ? 10 : 16,
+                  directive.type == 'X', minDigits);
         return true;
     }
     case 'p': {
         const auto value = reinterpret_cast<std::uintptr_t>(va_arg(args, void*));
-        Spec pointer = spec;
+        Directive pointer = directive;
         pointer.hexPrefix = false;
         putNumber(out, pointer, value, false, 16, true, 2 * sizeof(void*));
         return true;
@@ -275,13 +277,13 @@ extern "C" int WINAPI wvsprintfA(LPSTR lpOutput, LPCSTR lpFormat, va_list arglis
             out.put(*p++);
             continue;
         }
-        Spec spec;
-        p = parseSpec(p + 1, spec);
-        if (spec.type == '\0') {
+        Directive directive;
+        p = parseDirective(p + 1, directive);
+        if (directive.type == '\0') {
             break; // a lone "%" at the end prints nothing
         }
-        if (!convert(out, spec, args)) {
-            out.put(spec.type);
+        if (!convert(out, directive, args)) {
+            out.put(directive.type);
         }
     }
     va_end(args);

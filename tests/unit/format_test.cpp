@@ -16,12 +16,12 @@ struct Formatted {
     int result;
 };
 
-template <class... Args> Formatted format(const char* spec, Args... args) {
+template <class... Args> Formatted format(const char* formatText, Args... args) {
     char buffer[1024 + 16];
     std::memset(buffer, '#', sizeof buffer);
-    const int result = wsprintfA(buffer, spec, args...);
+    const int result = wsprintfA(buffer, formatText, args...);
     for (std::size_t i = 1024; i < sizeof buffer; ++i) {
-        EXPECT_EQ('#', buffer[i]) << "written past the limit for " << spec;
+        EXPECT_EQ('#', buffer[i]) << "written past the limit for " << formatText;
     }
     return {std::string(buffer), result};
 }
