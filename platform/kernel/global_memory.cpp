@@ -44,6 +44,19 @@ Block* find(GlobalTable& t, HGLOBAL handle) {
     return it == t.byHandle.end() ? nullptr : it->second;
 }
 
+// Runs use(table, block) under the table lock for the block behind a handle; an unknown
+// handle gives `unknown` with ERROR_INVALID_HANDLE.
+template <class Result, class Use> Result withBlock(HGLOBAL handle, Result unknown, Use use) {
+    GlobalTable& t = table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    Block* block = find(t, handle);
+    if (!block) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return unknown;
+    }
+    return use(t, *block);
+}
+
 bool tooBig(const GlobalTable& t, SIZE_T bytes) {
     return t.limit != 0 && bytes > t.limit;
 }
@@ -82,86 +95,72 @@ extern "C" HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
 }
 
 extern "C" HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags) {
-    GlobalTable& t = table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    Block* block = find(t, hMem);
-    if (!block) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if (uFlags & GMEM_MODIFY) {
-        SetLastError(ERROR_NOT_SUPPORTED);
-        return nullptr;
-    }
-    if (tooBig(t, dwBytes)) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    // Without GMEM_MOVEABLE a fixed or locked block keeps its address, and growing it in
-    // place is not something the C heap can promise.
-    const bool mayMove = (uFlags & GMEM_MOVEABLE) || (block->moveable && block->locks == 0);
-    if (!mayMove && dwBytes > block->size) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    void* data = block->data;
-    if (mayMove) {
-        data = std::realloc(block->data, dwBytes ? dwBytes : 1);
-        if (!data) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-            return nullptr;
-        }
-    }
-    if ((uFlags & GMEM_ZEROINIT) && dwBytes > block->size) {
-        std::memset(static_cast<char*>(data) + block->size, 0, dwBytes - block->size);
-    }
-    if (data != block->data) {
-        // Re-keying the existing entries allocates nothing, so the tables cannot fail here.
-        auto byAddress = t.byAddress.extract(key(block->data));
-        byAddress.key() = key(data);
-        t.byAddress.insert(std::move(byAddress));
-        if (!block->moveable) {
-            auto byHandle = t.byHandle.extract(key(block->data));
-            byHandle.key() = key(data);
-            t.byHandle.insert(std::move(byHandle));
-        }
-        block->data = data;
-    }
-    block->size = dwBytes;
-    return handleOf(block);
+    return withBlock(
+        hMem, static_cast<HGLOBAL>(nullptr), [&](GlobalTable& t, Block& block) -> HGLOBAL {
+            if (uFlags & GMEM_MODIFY) {
+                SetLastError(ERROR_NOT_SUPPORTED);
+                return nullptr;
+            }
+            if (tooBig(t, dwBytes)) {
+                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+                return nullptr;
+            }
+            // Without GMEM_MOVEABLE a fixed or locked block keeps its address, and growing it in
+            // place is not something the C heap can promise.
+            const bool mayMove = (uFlags & GMEM_MOVEABLE) || (block.moveable && block.locks == 0);
+            if (!mayMove && dwBytes > block.size) {
+                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+                return nullptr;
+            }
+            void* data = block.data;
+            if (mayMove) {
+                data = std::realloc(block.data, dwBytes ? dwBytes : 1);
+                if (!data) {
+                    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+                    return nullptr;
+                }
+            }
+            if ((uFlags & GMEM_ZEROINIT) && dwBytes > block.size) {
+                std::memset(static_cast<char*>(data) + block.size, 0, dwBytes - block.size);
+            }
+            if (data != block.data) {
+                // Re-keying the existing entries allocates nothing, so the tables cannot fail here.
+                auto byAddress = t.byAddress.extract(key(block.data));
+                byAddress.key() = key(data);
+                t.byAddress.insert(std::move(byAddress));
+                if (!block.moveable) {
+                    auto byHandle = t.byHandle.extract(key(block.data));
+                    byHandle.key() = key(data);
+                    t.byHandle.insert(std::move(byHandle));
+                }
+                block.data = data;
+            }
+            block.size = dwBytes;
+            return handleOf(&block);
+        });
 }
 
 extern "C" LPVOID WINAPI GlobalLock(HGLOBAL hMem) {
-    GlobalTable& t = table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    Block* block = find(t, hMem);
-    if (!block) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if (block->moveable) {
-        ++block->locks;
-    }
-    return block->data;
+    return withBlock(hMem, static_cast<LPVOID>(nullptr), [&](GlobalTable&, Block& block) -> LPVOID {
+        if (block.moveable) {
+            ++block.locks;
+        }
+        return block.data;
+    });
 }
 
 extern "C" BOOL WINAPI GlobalUnlock(HGLOBAL hMem) {
-    GlobalTable& t = table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    Block* block = find(t, hMem);
-    if (!block) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!block->moveable || block->locks == 0) {
-        SetLastError(block->moveable ? ERROR_NOT_LOCKED : NO_ERROR);
-        return FALSE;
-    }
-    if (--block->locks == 0) {
-        SetLastError(NO_ERROR);
-        return FALSE;
-    }
-    return TRUE;
+    return withBlock(hMem, BOOL(FALSE), [&](GlobalTable&, Block& block) -> BOOL {
+        if (!block.moveable || block.locks == 0) {
+            SetLastError(block.moveable ? ERROR_NOT_LOCKED : NO_ERROR);
+            return FALSE;
+        }
+        if (--block.locks == 0) {
+            SetLastError(NO_ERROR);
+            return FALSE;
+        }
+        return TRUE;
+    });
 }
 
 extern "C" HGLOBAL WINAPI GlobalHandle(LPCVOID pMem) {
@@ -176,30 +175,19 @@ extern "C" HGLOBAL WINAPI GlobalHandle(LPCVOID pMem) {
 }
 
 extern "C" SIZE_T WINAPI GlobalSize(HGLOBAL hMem) {
-    GlobalTable& t = table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    Block* block = find(t, hMem);
-    if (!block) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return block->size;
+    return withBlock(hMem, SIZE_T(0),
+                     [&](GlobalTable&, Block& block) -> SIZE_T { return block.size; });
 }
 
 extern "C" HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
-    GlobalTable& t = table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    Block* block = find(t, hMem);
-    if (!block) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return hMem;
-    }
-    t.byHandle.erase(key(hMem));
-    t.byAddress.erase(key(block->data));
-    std::free(block->data);
-    block->~Block();
-    std::free(block);
-    return nullptr;
+    return withBlock(hMem, hMem, [&](GlobalTable& t, Block& block) -> HGLOBAL {
+        t.byHandle.erase(key(hMem));
+        t.byAddress.erase(key(block.data));
+        std::free(block.data);
+        block.~Block();
+        std::free(&block);
+        return nullptr;
+    });
 }
 
 extern "C" SIZE_T WINAPI PlatSetGlobalBlockLimit(SIZE_T dwBytes) {
