@@ -1,0 +1,37 @@
+#include <korutil/strings.h>
+
+#include <cstdarg>
+
+namespace {
+
+// The formatter writes at most 1024 bytes; the string keeps at most this many characters.
+constexpr int kMaxFormatted = 511;
+
+bool continuesSequence(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+} // namespace
+
+int CString::printf(const char* format, ...) {
+    // A buffer per call: calls on different strings may overlap, and the output is complete
+    // before the old block goes, so the arguments may point into this string.
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    int count = wvsprintfA(buffer, format, args);
+    va_end(args);
+    if (count > kMaxFormatted) {
+        // Cut before a UTF-8 sequence that would straddle the limit.
+        count = kMaxFormatted;
+        for (int step = 0; step < 3 && count > 0 && continuesSequence(buffer[count]); ++step) {
+            --count;
+        }
+        if (continuesSequence(buffer[count])) {
+            count = kMaxFormatted;
+        }
+        buffer[count] = '\0';
+    }
+    *this = buffer;
+    return m_pText ? count : 0;
+}
