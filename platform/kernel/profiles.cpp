@@ -539,6 +539,13 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
         SetLastError(errorFromErrno(errno));
         return FALSE;
     }
+    // The rename would replace a read-only file as easily as any other; refuse as Windows
+    // does for its read-only attribute.
+    if ((st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0) {
+        close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
     std::string content;
     if (!readAll(fd, content)) {
         close(fd);

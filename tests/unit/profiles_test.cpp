@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,6 +157,14 @@ TEST(Profiles, RefusesWhatWouldBreakTheFile) {
     EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
     EXPECT_NE(0, access(ini.c_str(), F_OK));
     EXPECT_TRUE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str()));
+
+    // A read-only file stays as it is.
+    const std::string locked = dir.file("locked.ini");
+    writeFile(locked, "[s]\nk=v\n");
+    ASSERT_EQ(0, chmod(locked.c_str(), 0444));
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "new", locked.c_str()));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_EQ("[s]\nk=v\n", readFile(locked));
 }
 
 TEST(Profiles, BareNamesLiveInTheConfigHome) {
