@@ -130,14 +130,15 @@ struct KeyEntry {
 DWORD enumKey(HKEY hKey, DWORD index, KeyEntry& entry) {
     return withStore([&](Store& store) -> DWORD {
         std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
+        if (DWORD status = store.keyOf(hKey, id, false)) {
             return status;
         }
         Query q("SELECT name, class, written FROM keys WHERE parent = ? ORDER BY name "
                 "LIMIT 1 OFFSET ?");
         const int rc = q.bind(1, id).bind(2, static_cast<std::int64_t>(index)).step();
         if (rc == SQLITE_DONE) {
-            return ERROR_NO_MORE_ITEMS;
+            const DWORD status = store.verifyKey(id);
+            return status ? status : ERROR_NO_MORE_ITEMS;
         }
         if (rc != SQLITE_ROW) {
             return statusFromSqlite(rc);
@@ -255,14 +256,16 @@ extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWOR
         return ERROR_INVALID_PARAMETER;
     }
     return withStore([&](Store& store) -> DWORD {
+        // A value found proves its key is there; only a miss needs to ask.
         std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
+        if (DWORD status = store.keyOf(hKey, id, false)) {
             return status;
         }
         Query q("SELECT type, data FROM vals WHERE key = ? AND name = ?");
         const int rc = q.bind(1, id).bind(2, std::string(lpValueName ? lpValueName : "")).step();
         if (rc == SQLITE_DONE) {
-            return ERROR_FILE_NOT_FOUND;
+            const DWORD status = store.verifyKey(id);
+            return status ? status : ERROR_FILE_NOT_FOUND;
         }
         if (rc != SQLITE_ROW) {
             return statusFromSqlite(rc);
@@ -380,13 +383,14 @@ extern "C" LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueN
     }
     return withStore([&](Store& store) -> DWORD {
         std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
+        if (DWORD status = store.keyOf(hKey, id, false)) {
             return status;
         }
         Query q("SELECT name, type, data FROM vals WHERE key = ? ORDER BY name LIMIT 1 OFFSET ?");
         const int rc = q.bind(1, id).bind(2, static_cast<std::int64_t>(dwIndex)).step();
         if (rc == SQLITE_DONE) {
-            return ERROR_NO_MORE_ITEMS;
+            const DWORD status = store.verifyKey(id);
+            return status ? status : ERROR_NO_MORE_ITEMS;
         }
         if (rc != SQLITE_ROW) {
             return statusFromSqlite(rc);

@@ -229,7 +229,7 @@ sqlite3_stmt* Store::statement(const char* sql) {
     return stmt;
 }
 
-DWORD Store::keyOf(HKEY handle, std::int64_t& id) {
+DWORD Store::keyOf(HKEY handle, std::int64_t& id, bool verify) {
     const int slot = rootSlot(handle);
     if (slot >= 0) {
         id = m_roots[slot];
@@ -240,6 +240,10 @@ DWORD Store::keyOf(HKEY handle, std::int64_t& id) {
         return ERROR_INVALID_HANDLE;
     }
     id = it->second.id;
+    return verify ? verifyKey(id) : ERROR_SUCCESS;
+}
+
+DWORD Store::verifyKey(std::int64_t id) {
     Query exists("SELECT 1 FROM keys WHERE id = ?");
     const int rc = exists.bind(1, id).step();
     if (rc == SQLITE_DONE) {

@@ -27,7 +27,9 @@ public:
 
     // The key a handle names. ERROR_INVALID_HANDLE for an unknown handle or one from another
     // store file, ERROR_KEY_DELETED when its key is gone.
-    DWORD keyOf(HKEY handle, std::int64_t& id);
+    DWORD keyOf(HKEY handle, std::int64_t& id, bool verify = true);
+    // ERROR_SUCCESS when the key is still there, ERROR_KEY_DELETED when it is gone.
+    DWORD verifyKey(std::int64_t id);
     HKEY newHandle(std::int64_t id);
     bool closeHandle(HKEY handle);
 
