@@ -221,7 +221,7 @@ unsigned long CRegKeyBase::GetDword(const char* name, unsigned long defaultValue
     DWORD size = sizeof value;
     if (RegQueryValueExA(m_hKey, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
             ERROR_SUCCESS &&
-        type == REG_DWORD && size == sizeof value) {
+        type == REG_DWORD) {
         return value;
     }
     return defaultValue;
@@ -339,6 +339,9 @@ unsigned long CRegKeyBase::RegDeleteKeyAll(HKEY parent, const char* name) {
     OSVERSIONINFOA version;
     std::memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = sizeof version;
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996) // only the platform identifier is asked for
+#endif
     GetVersionExA(&version);
     if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         // This platform's own deletion takes the subkeys with it.
