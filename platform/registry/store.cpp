@@ -1,5 +1,6 @@
 #include "registry/store.h"
 
+#include <pthread.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,7 +71,19 @@ const char* const kSchema = "CREATE TABLE IF NOT EXISTS keys("
 } // namespace
 
 Store& Store::instance() {
-    static Store* store = new Store; // outlives every static destructor
+    static Store* store = [] {
+        auto* created = new Store; // outlives every static destructor
+        // A connection must not cross a fork: SQLite's per-process lock records would claim,
+        // in the child, locks that only the parent holds. The parent closes it before the
+        // fork and opens it again on its next call.
+        pthread_atfork(
+            [] {
+                std::lock_guard<std::recursive_mutex> guard(instance().lock);
+                instance().disconnect();
+            },
+            nullptr, nullptr);
+        return created;
+    }();
     return *store;
 }
 
