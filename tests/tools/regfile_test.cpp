@@ -1,0 +1,201 @@
+#include "support/temp_dir.h"
+
+#include "regfile.h"
+
+#include <korutil/settings.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using korutil::test::TempDir;
+
+class RegFile : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("KORUTIL_REGISTRY", m_dir.file("registry.sqlite").c_str(), 1); }
+    void TearDown() override {
+        PlatRegCloseStore();
+        unsetenv("KORUTIL_REGISTRY");
+    }
+    TempDir m_dir;
+};
+
+void set(HKEY key, const char* name, DWORD type, const std::string& bytes) {
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())));
+}
+
+HKEY make(HKEY parent, const char* path, const char* cls) {
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegCreateKeyExA(parent, path, 0, const_cast<LPSTR>(cls), 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    return key;
+}
+
+// Every kind of value the format has to carry, at three levels, with classes.
+void buildTree() {
+    HKEY top = make(HKEY_CURRENT_USER, "Software\\Round", "top \"class\" \\ here");
+    using namespace std::string_literals;
+    set(top, "Plain", REG_SZ, "plain text\0"s);
+    set(top, "Quotes \"and\" \\slashes\\", REG_SZ, "C:\\dir\\\"x\"\0"s);
+    set(top, "", REG_SZ, "default value\0"s);
+    set(top, "Lines", REG_SZ, "one\r\ntwo\0"s);
+    set(top, "Bare", REG_SZ, "no terminator"s);
+    set(top, "EmptySz", REG_SZ, ""s);
+    set(top, "Expand", REG_EXPAND_SZ, "%HOME%\\x\0"s);
+    set(top, "Multi", REG_MULTI_SZ, "a\0bc\0\0"s);
+    set(top, "Dword", REG_DWORD, "\x2a\0\0\x80"s);
+    set(top, "ShortDword", REG_DWORD, "\1\2\3"s);
+    set(top, "Qword", REG_QWORD, "\1\2\3\4\5\6\7\x08"s);
+    set(top, "Odd", 0x123456, "\xff"s);
+    set(top, "EmptyBin", REG_BINARY, ""s);
+    std::string big;
+    for (int i = 0; i < 300; ++i) {
+        big += static_cast<char>(i * 7);
+    }
+    set(top, "Big", REG_BINARY, big);
+    HKEY mid = make(top, "Level2", "");
+    set(mid, "Utf8", REG_SZ, "gr\xC3\xBC\xC3\x9F\0"s);
+    HKEY deep = make(mid, "Level3\\Leaf", "leaf class");
+    set(deep, "n", REG_DWORD, "\1\0\0\0"s);
+    RegCloseKey(make(top, "Empty Key", ""));
+    for (HKEY k : {top, mid, deep}) {
+        RegCloseKey(k);
+    }
+}
+
+std::string exported(const char* path) {
+    std::string text;
+    EXPECT_EQ(ERROR_SUCCESS, korutil::regfile::exportKey(path, text));
+    return text;
+}
+
+TEST_F(RegFile, ExportThenImportReproducesTheTreeExactly) {
+    buildTree();
+    const std::string text = "REGEDIT4\n" + exported("HKCU\\Software\\Round");
+    EXPECT_NE(std::string::npos, text.find("\n[HKEY_CURRENT_USER\\Software\\Round]\n"
+                                           ";@class=\"top \\\"class\\\" \\\\ here\"\n"));
+    EXPECT_NE(std::string::npos, text.find("\n\"Plain\"=\"plain text\"\n"));
+    EXPECT_NE(std::string::npos, text.find("\n\"Dword\"=dword:8000002a\n"));
+    EXPECT_NE(std::string::npos, text.find("\n@=\"default value\"\n"));
+    EXPECT_NE(std::string::npos, text.find("\n\"Bare\"=hex(1):6e,6f,"));
+    EXPECT_NE(std::string::npos, text.find("\n\"Odd\"=hex(123456):ff\n"));
+    EXPECT_NE(std::string::npos, text.find(",\\\n  "));
+
+    ASSERT_EQ(0ul, CRegKeyBase::RegDeleteKeyAll(HKEY_CURRENT_USER, "Software\\Round"));
+    std::string error;
+    ASSERT_EQ(ERROR_SUCCESS, korutil::regfile::importText(text, error)) << error;
+    EXPECT_EQ(text, "REGEDIT4\n" + exported("HKEY_CURRENT_USER\\Software\\Round"));
+
+    // Byte for byte, not only as text.
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Round", &key));
+    BYTE data[16];
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Bare", nullptr, &type, data, &size));
+    EXPECT_EQ(13u, size);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    size = sizeof data;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "ShortDword", nullptr, &type, data, &size));
+    EXPECT_EQ(3u, size);
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+    RegCloseKey(key);
+}
+
+TEST_F(RegFile, ImportDeletesAndReportsErrors) {
+    buildTree();
+    std::string error;
+    const std::string edits = "REGEDIT4\n\n"
+                              "[-HKEY_CURRENT_USER\\Software\\Round\\Level2]\n"
+                              "[HKEY_CURRENT_USER\\Software\\Round]\n"
+                              "\"Plain\"=-\n"
+                              "\"Missing\"=-\n"
+                              "\"Wrapped\"=hex:01,02,\\\n"
+                              "   03\n"
+                              "[-HKEY_CURRENT_USER\\Software\\Nothing]\n";
+    ASSERT_EQ(ERROR_SUCCESS, korutil::regfile::importText(edits, error)) << error;
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Round", &key));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegQueryValueExA(key, "Plain", nullptr, nullptr, nullptr, nullptr));
+    HKEY gone = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyA(key, "Level2", &gone));
+    BYTE data[4];
+    DWORD size = sizeof data;
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Wrapped", nullptr, nullptr, data, &size));
+    EXPECT_EQ(3u, size);
+    EXPECT_EQ(3, data[2]);
+    RegCloseKey(key);
+
+    const struct {
+        const char* text;
+        const char* where;
+    } bad[] = {
+        {"not a registry file\n", "line 1"},
+        {"REGEDIT4\n\"v\"=\"outside\"\n", "line 2: value outside a key"},
+        {"REGEDIT4\n[HKEY_NOWHERE\\x]\n", "line 2: unknown root"},
+        {"REGEDIT4\n[HKCU\\x]\n\"v\"=hex:0g\n", "line 3: bad hex data"},
+        {"REGEDIT4\n[HKCU\\x]\n\"v\"=dword:123456789\n", "line 3: bad dword"},
+        {"REGEDIT4\n[HKCU\\x]\n\"v\"=\"open\n", "line 3: bad string"},
+        {"REGEDIT4\n[HKCU\\x]\n\"v\" \"x\"\n", "line 3: '=' expected"},
+        {"REGEDIT4\n[HKCU\\x]\n\"v\"=float:1\n", "line 3: unknown value format"},
+        {"REGEDIT4\n[-HKCU]\n", "line 2: cannot delete"},
+    };
+    for (const auto& b : bad) {
+        error.clear();
+        EXPECT_NE(ERROR_SUCCESS, korutil::regfile::importText(b.text, error)) << b.text;
+        EXPECT_EQ(0u, error.find(b.where)) << error;
+    }
+}
+
+std::string run(const std::string& arguments) {
+    const std::string command = std::string(KORUTIL_REG_TOOL) + " " + arguments + " 2>&1";
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    char chunk[256];
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+        out.append(chunk, n);
+    }
+    const int status = pclose(pipe);
+    return std::to_string(WEXITSTATUS(status)) + ":" + out;
+}
+
+TEST_F(RegFile, TheToolSetsQueriesExportsAndImports) {
+    PlatRegCloseStore(); // the tool is another process on the same store
+    EXPECT_EQ("0:", run("set 'HKCU\\Software\\Tool' Name REG_SZ 'say \"hi\"'"));
+    EXPECT_EQ("0:", run("set 'HKCU\\Software\\Tool' Count REG_DWORD 0x2a"));
+    EXPECT_EQ("0:", run("set 'HKCU\\Software\\Tool\\Sub' @ REG_BINARY 01,02"));
+    EXPECT_EQ("0:\"Count\"=dword:0000002a\n", run("query 'HKCU\\Software\\Tool' Count"));
+    EXPECT_EQ("2:", run("set 'HKCU\\Software\\Tool' Count REG_DWORD 99999999999").substr(0, 2));
+    EXPECT_EQ("2:", run("frobnicate x").substr(0, 2));
+
+    const std::string file = m_dir.file("tool.reg");
+    EXPECT_EQ("0:", run("export 'HKEY_CURRENT_USER\\Software\\Tool' '" + file + "'"));
+    std::stringstream text;
+    text << std::ifstream(file).rdbuf();
+    EXPECT_EQ("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Tool]\n\"Count\"=dword:0000002a\n"
+              "\"Name\"=\"say \\\"hi\\\"\"\n\n[HKEY_CURRENT_USER\\Software\\Tool\\Sub]\n"
+              "@=hex:01,02\n\n",
+              text.str());
+
+    EXPECT_EQ("0:", run("delete 'HKCU\\Software\\Tool'"));
+    EXPECT_EQ("1:", run("query 'HKCU\\Software\\Tool'").substr(0, 2));
+    EXPECT_EQ("0:", run("import '" + file + "'"));
+    EXPECT_EQ("0:" + text.str().substr(9),
+              "0:" + run("export HKCU\\\\Software\\\\Tool").substr(11));
+    EXPECT_EQ("0:", run("delete 'HKCU\\Software\\Tool' Name"));
+    EXPECT_EQ("1:", run("query 'HKCU\\Software\\Tool' Name").substr(0, 2));
+}
+
+} // namespace

@@ -1,0 +1,282 @@
+#include "support/temp_dir.h"
+
+#include <korutil/platform.h>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using korutil::test::TempDir;
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string get(const char* section, const char* key, const std::string& file,
+                const char* def = "(none)", DWORD size = 256) {
+    std::vector<char> buffer(size + 1, '#');
+    GetPrivateProfileStringA(section, key, def, buffer.data(), size, file.c_str());
+    return buffer.data();
+}
+
+// A double-zero-terminated list as a vector.
+std::vector<std::string> list(const char* section, const std::string& file, DWORD size = 256) {
+    std::vector<char> buffer(size, '#');
+    GetPrivateProfileStringA(section, nullptr, "", buffer.data(), size, file.c_str());
+    std::vector<std::string> names;
+    for (const char* p = buffer.data(); *p; p += std::strlen(p) + 1) {
+        names.push_back(p);
+    }
+    return names;
+}
+
+TEST(Profiles, ReadsWithTheWindowsRules) {
+    TempDir dir;
+    const std::string ini = dir.file("rules.ini");
+    writeFile(ini, "top=before any section\r\n"
+                   "; a comment\r\n"
+                   "  [ Window ]  \r\n"
+                   "  Left = 10  \r\n"
+                   "title=\"  spaced  \"\r\n"
+                   "single='x'\r\n"
+                   "odd=\"unbalanced\r\n"
+                   "empty=\r\n"
+                   "noequals\r\n"
+                   "left=second one is shadowed\r\n"
+                   "[other]\r\n"
+                   "a=1\r\n");
+    EXPECT_EQ("10", get("window", "LEFT", ini));
+    EXPECT_EQ("10", get(" WINDOW ", " left ", ini));
+    EXPECT_EQ("  spaced  ", get("Window", "title", ini));
+    EXPECT_EQ("x", get("Window", "single", ini));
+    EXPECT_EQ("\"unbalanced", get("Window", "odd", ini));
+    EXPECT_EQ("", get("Window", "empty", ini));
+    EXPECT_EQ("(none)", get("Window", "noequals", ini));
+    EXPECT_EQ("(none)", get("Window", "top", ini));
+    EXPECT_EQ("1", get("OTHER", "A", ini));
+
+    // Missing key, section or file: the default with trailing blanks dropped; null reads "".
+    EXPECT_EQ("  def", get("Window", "missing", ini, "  def   "));
+    EXPECT_EQ("", get("nosection", "a", ini, nullptr));
+    EXPECT_EQ("d", get("Window", "Left", dir.file("missing.ini"), "d"));
+    EXPECT_EQ("d", get("Window", "Left", "", "d"));
+
+    char buffer[8];
+    EXPECT_EQ(2u,
+              GetPrivateProfileStringA("Window", "Left", "", buffer, sizeof buffer, ini.c_str()));
+    EXPECT_EQ(0u, GetPrivateProfileStringA("Window", "Left", "", buffer, 0, ini.c_str()));
+}
+
+TEST(Profiles, CutsToTheBufferWithoutSplittingCharacters) {
+    TempDir dir;
+    const std::string ini = dir.file("cut.ini");
+    writeFile(ini, "[s]\nlong=abcdefghij\nutf=ab\xC3\xA9\xC3\xA9\n");
+    char buffer[6];
+    EXPECT_EQ(5u, GetPrivateProfileStringA("s", "long", "", buffer, 6, ini.c_str()));
+    EXPECT_STREQ("abcde", buffer);
+    // "ab" + two 2-byte characters: 5 bytes may hold "ab" and one of them, never half.
+    EXPECT_EQ(4u, GetPrivateProfileStringA("s", "utf", "", buffer, 6, ini.c_str()));
+    EXPECT_STREQ("ab\xC3\xA9", buffer);
+    EXPECT_EQ(3u, GetPrivateProfileStringA("s", "missing", "xyzzy", buffer, 4, ini.c_str()));
+    EXPECT_STREQ("xyz", buffer);
+}
+
+TEST(Profiles, ListsSectionsAndKeys) {
+    TempDir dir;
+    const std::string ini = dir.file("list.ini");
+    writeFile(ini, "[One]\nk1=a\n;c=not a key\nK2 = b\n[Two]\n[three]\nx=y\n");
+    EXPECT_EQ((std::vector<std::string>{"One", "Two", "three"}), list(nullptr, ini));
+    EXPECT_EQ((std::vector<std::string>{"k1", "K2"}), list("one", ini));
+    EXPECT_TRUE(list("Two", ini).empty());
+    EXPECT_TRUE(list("none", ini).empty());
+    EXPECT_TRUE(list(nullptr, dir.file("missing.ini")).empty());
+
+    // "One\0Two\0three\0\0" needs 16 bytes; with 9 the list is cut and still ends in two zeros.
+    char buffer[9];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(7u, GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 9, ini.c_str()));
+    EXPECT_EQ(0, std::memcmp("One\0Two\0\0", buffer, 9));
+}
+
+TEST(Profiles, WritesKeepCommentsOrderAndLineEnds) {
+    TempDir dir;
+    const std::string ini = dir.file("keep.ini");
+    writeFile(ini, "; header comment\r\n[A]\r\nx = 1 ; not a comment\r\n; inside A\r\ny=2\r\n\r\n"
+                   "[B]\r\nz=3\r\n");
+    ASSERT_TRUE(WritePrivateProfileStringA("a", "X", "10", ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("A", "new", "n", ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("C", "c", "\"quoted\"", ini.c_str()));
+    EXPECT_EQ("; header comment\r\n[A]\r\nx=10\r\n; inside A\r\ny=2\r\nnew=n\r\n\r\n"
+              "[B]\r\nz=3\r\n\r\n[C]\r\nc=\"quoted\"\r\n",
+              readFile(ini));
+    EXPECT_EQ("quoted", get("c", "c", ini));
+
+    // Deletions: a null value removes the key, a null key the section with its lines.
+    ASSERT_TRUE(WritePrivateProfileStringA("A", "y", nullptr, ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("b", nullptr, nullptr, ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("A", "absent", nullptr, ini.c_str()));
+    EXPECT_EQ(
+        "; header comment\r\n[A]\r\nx=10\r\n; inside A\r\nnew=n\r\n\r\n[C]\r\nc=\"quoted\"\r\n",
+        readFile(ini));
+    EXPECT_EQ("(none)", get("B", "z", ini));
+
+    // Deleting from a missing file creates nothing.
+    EXPECT_TRUE(WritePrivateProfileStringA("A", "x", nullptr, dir.file("none.ini").c_str()));
+    EXPECT_NE(0, access(dir.file("none.ini").c_str(), F_OK));
+}
+
+TEST(Profiles, RefusesWhatWouldBreakTheFile) {
+    TempDir dir;
+    const std::string ini = dir.file("bad.ini");
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "two\nlines", ini.c_str()));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+    EXPECT_FALSE(WritePrivateProfileStringA("s]", "k", "v", ini.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k=j", "v", ini.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "  ", "v", ini.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", ""));
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", dir.file("no/such/dir.ini").c_str()));
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+    EXPECT_NE(0, access(ini.c_str(), F_OK));
+    EXPECT_TRUE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str()));
+
+    // A read-only file stays as it is.
+    const std::string locked = dir.file("locked.ini");
+    writeFile(locked, "[s]\nk=v\n");
+    ASSERT_EQ(0, chmod(locked.c_str(), 0444));
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "new", locked.c_str()));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_EQ("[s]\nk=v\n", readFile(locked));
+}
+
+TEST(Profiles, BareNamesLiveInTheConfigHome) {
+    TempDir dir;
+    const std::string home = dir.file("config/nested");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    EXPECT_TRUE(WritePrivateProfileStringA("s", "k", "v", "app.ini"));
+    EXPECT_EQ("[s]\nk=v\n", readFile(home + "/app.ini"));
+    EXPECT_EQ("v", get("s", "k", "app.ini"));
+    // A backslash is a directory separator too.
+    EXPECT_EQ("v", get("s", "k", dir.path() + "\\config\\nested\\app.ini"));
+    if (old) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+TEST(Profiles, SeesChangesMadeBehindItsBack) {
+    TempDir dir;
+    const std::string ini = dir.file("changed.ini");
+    ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "aaa", ini.c_str()));
+    EXPECT_EQ("aaa", get("s", "k", ini));
+    // Rewritten in place by another program: same inode and size, later time stamp.
+    timespec pause{0, 20 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+    {
+        std::fstream f(ini, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(6);
+        f << "bbb";
+    }
+    EXPECT_EQ("bbb", get("s", "k", ini));
+    ASSERT_EQ(0, unlink(ini.c_str()));
+    EXPECT_EQ("(none)", get("s", "k", ini));
+}
+
+// Each child process sets its own keys, one write at a time, all at once with the others.
+TEST(Profiles, ConcurrentWritersInSeveralProcessesLoseNothing) {
+    TempDir dir;
+    const std::string ini = dir.file("shared.ini");
+    constexpr int kWriters = 4;
+    constexpr int kKeys = 25;
+    std::vector<pid_t> children;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            int failures = 0;
+            for (int k = 0; k < kKeys; ++k) {
+                const std::string key = "w" + std::to_string(w) + "k" + std::to_string(k);
+                failures += !WritePrivateProfileStringA(k % 2 ? "odd" : "even", key.c_str(),
+                                                        std::to_string(k).c_str(), ini.c_str());
+            }
+            _exit(failures);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int w = 0; w < kWriters; ++w) {
+        for (int k = 0; k < kKeys; ++k) {
+            const std::string key = "w" + std::to_string(w) + "k" + std::to_string(k);
+            EXPECT_EQ(std::to_string(k), get(k % 2 ? "odd" : "even", key.c_str(), ini)) << key;
+        }
+    }
+    EXPECT_EQ(2u, list(nullptr, ini).size());
+}
+
+// A writer killed at any moment leaves a file that holds either the old or the new content.
+TEST(Profiles, AWriterKilledMidwayLeavesAWholeFile) {
+    TempDir dir;
+    const std::string ini = dir.file("killed.ini");
+    const std::string big(4000, 'x');
+    for (int round = 0; round < 3; ++round) {
+        unlink(ini.c_str());
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int i = 0;; ++i) {
+                const std::string value = std::to_string(i) + big;
+                WritePrivateProfileStringA("s", "a", value.c_str(), ini.c_str());
+                WritePrivateProfileStringA("s", "b", value.c_str(), ini.c_str());
+            }
+        }
+        timespec pause{0, (10 + 15 * round) * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+
+        // Every write set one key: a and b differ by at most one step, and both are whole.
+        const std::string a = get("s", "a", ini, "", 8192);
+        const std::string b = get("s", "b", ini, "", 8192);
+        if (a.empty()) {
+            continue; // killed before the first write completed
+        }
+        ASSERT_GT(a.size(), big.size());
+        EXPECT_EQ(big, a.substr(a.size() - big.size()));
+        if (!b.empty()) {
+            EXPECT_EQ(big, b.substr(b.size() - big.size()));
+            const long ia = std::atol(a.c_str());
+            const long ib = std::atol(b.c_str());
+            EXPECT_TRUE(ia == ib || ia == ib + 1) << ia << " " << ib;
+        }
+        const std::string raw = readFile(ini);
+        EXPECT_EQ('\n', raw.back());
+        EXPECT_EQ(0u, raw.find("[s]\n"));
+    }
+}
+
+} // namespace
