@@ -46,7 +46,9 @@ int moveEntry(CPtrArray& list, int from, DWORD due);
 // Releases every entry, from the last to the first.
 void releaseEntries(CPtrArray& list);
 
-// The flags are plain ints as the object's layout has them; every access is atomic.
+// The flags and handles are plain fields as the object's layout has them; the ones read
+// without the lock (the flags, and the handles by Suspend, Resume and the priority and
+// liveness queries) are accessed atomically.
 #if defined(_MSC_VER)
 inline int loadFlag(const int& flag) {
     return InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(const_cast<int*>(&flag)), 0,
@@ -55,12 +57,25 @@ inline int loadFlag(const int& flag) {
 inline void storeFlag(int& flag, int value) {
     InterlockedExchange(reinterpret_cast<volatile LONG*>(&flag), value);
 }
+inline HANDLE loadHandle(const HANDLE& handle) {
+    return InterlockedCompareExchangePointer(const_cast<PVOID volatile*>(&handle), nullptr,
+                                             nullptr);
+}
+inline void storeHandle(HANDLE& handle, HANDLE value) {
+    InterlockedExchangePointer(&handle, value);
+}
 #else
 inline int loadFlag(const int& flag) {
     return __atomic_load_n(&flag, __ATOMIC_ACQUIRE);
 }
 inline void storeFlag(int& flag, int value) {
     __atomic_store_n(&flag, value, __ATOMIC_RELEASE);
+}
+inline HANDLE loadHandle(const HANDLE& handle) {
+    return __atomic_load_n(&handle, __ATOMIC_ACQUIRE);
+}
+inline void storeHandle(HANDLE& handle, HANDLE value) {
+    __atomic_store_n(&handle, value, __ATOMIC_RELEASE);
 }
 #endif
 

@@ -20,29 +20,33 @@ CScheduleThread::~CScheduleThread() {
 }
 
 int CScheduleThread::Create(int priority) {
-    if (!m_hThread) {
-        storeFlag(m_bStop, kStopRun);
-        storeFlag(m_bSuspended, 1);
-        HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        if (!event) {
-            return 0;
-        }
+    if (!loadHandle(m_hThread)) {
+        // Under the lock, so that hosts starting the shared object on two threads at once get
+        // one worker between them.
         EnterCriticalSection(&m_cs);
-        m_hEvent = event;
-        LeaveCriticalSection(&m_cs);
-        DWORD threadId = 0;
-        HANDLE thread = CreateThread(nullptr, 0, ScheduleWorker::entry, this, 0, &threadId);
-        if (!thread) {
-            EnterCriticalSection(&m_cs);
-            m_hEvent = nullptr;
-            LeaveCriticalSection(&m_cs);
-            CloseHandle(event);
-            return 0;
+        if (!m_hThread) {
+            storeFlag(m_bStop, kStopRun);
+            storeFlag(m_bSuspended, 1);
+            HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+            if (!event) {
+                LeaveCriticalSection(&m_cs);
+                return 0;
+            }
+            storeHandle(m_hEvent, event);
+            DWORD threadId = 0;
+            HANDLE thread = CreateThread(nullptr, 0, ScheduleWorker::entry, this, 0, &threadId);
+            if (!thread) {
+                storeHandle(m_hEvent, nullptr);
+                LeaveCriticalSection(&m_cs);
+                CloseHandle(event);
+                return 0;
+            }
+            m_dwThreadId = threadId;
+            storeHandle(m_hThread, thread);
         }
-        m_dwThreadId = threadId;
-        m_hThread = thread;
+        LeaveCriticalSection(&m_cs);
     }
-    SetThreadPriority(m_hThread, priority);
+    SetThreadPriority(loadHandle(m_hThread), priority);
     return 1;
 }
 
@@ -71,10 +75,10 @@ void CScheduleThread::Destroy() {
     EnterCriticalSection(&m_cs);
     releaseEntries(m_schedule);
     HANDLE event = m_hEvent;
-    m_hEvent = nullptr;
+    storeHandle(m_hEvent, nullptr);
     LeaveCriticalSection(&m_cs);
     CloseHandle(m_hThread);
-    m_hThread = nullptr;
+    storeHandle(m_hThread, nullptr);
     CloseHandle(event);
     if (onWorker) {
         LeaveCriticalSection(&m_cs); // the hold the worker took for the call under way
@@ -82,15 +86,15 @@ void CScheduleThread::Destroy() {
 }
 
 void CScheduleThread::SetPriority(int priority) {
-    SetThreadPriority(m_hThread, priority);
+    SetThreadPriority(loadHandle(m_hThread), priority);
 }
 
 int CScheduleThread::GetPriority() const {
-    return GetThreadPriority(m_hThread);
+    return GetThreadPriority(loadHandle(m_hThread));
 }
 
 int CScheduleThread::IsAlive() const {
-    return m_hThread != nullptr ? 1 : 0;
+    return loadHandle(m_hThread) != nullptr ? 1 : 0;
 }
 
 int CScheduleThread::IsSuspended() const {
@@ -100,8 +104,8 @@ int CScheduleThread::IsSuspended() const {
 void CScheduleThread::Suspend() {
     if (!loadFlag(m_bSuspended)) {
         storeFlag(m_bSuspended, 1);
-        if (m_hEvent) {
-            SetEvent(m_hEvent);
+        if (HANDLE event = loadHandle(m_hEvent)) {
+            SetEvent(event);
         }
     }
 }
@@ -109,8 +113,8 @@ void CScheduleThread::Suspend() {
 void CScheduleThread::Resume() {
     if (loadFlag(m_bSuspended)) {
         storeFlag(m_bSuspended, 0);
-        if (m_hEvent) {
-            SetEvent(m_hEvent);
+        if (HANDLE event = loadHandle(m_hEvent)) {
+            SetEvent(event);
         }
     }
 }
