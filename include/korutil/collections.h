@@ -230,7 +230,8 @@ public:
     // pool cannot supply a node (the list is unchanged).
     int InsertAt(int index, void* p);
     // Searches toward the tail from *pIndex. 1 with *pIndex at the match; else 0 with *pIndex
-    // at the count, or unchanged if the list is empty or *pIndex is outside it.
+    // at the count, or unchanged if the list is empty or *pIndex is outside it. A null
+    // pIndex searches from position 0.
     int Find(void* p, int* pIndex) const;
     // Removes the lowest occurrence of p.
     int Remove(void* p);
