@@ -75,11 +75,19 @@ TEST(CPtrArray, StorageFollowsTheCountInGrowBySteps) {
 }
 
 TEST(CPtrArray, ConstructorRoomLastsUntilTheFirstInsertion) {
-    HeapFailureScope fail(2, true); // the constructor's block, then a refused shrink
-    CPtrArray a(16, 100);
-    for (int i = 0; i < 17; ++i) {
-        ASSERT_EQ(1, a.InsertAt(-1, P(i)));
+    {
+        HeapFailureScope fail(2, true); // the constructor's block, then a refused shrink
+        CPtrArray a(16, 100);
+        for (int i = 0; i < 17; ++i) {
+            ASSERT_EQ(1, a.InsertAt(-1, P(i)));
+        }
     }
+    CPtrArray b(16, 100);
+    const long before = heapRequestCount();
+    for (int i = 0; i < 17; ++i) {
+        b.InsertAt(-1, P(i));
+    }
+    EXPECT_EQ(before + 2, heapRequestCount()); // fitted to 16 at the first, grown at the 17th
     std::unique_ptr<CCollection> owner(new CPtrArray(4, 0));
     static_cast<CPtrArray*>(owner.get())->InsertAt(-1, P(1)); // ASan reports a leak
 }
