@@ -129,11 +129,14 @@ void CPtrList::RemoveAll() {
     }
 }
 
+// A null pIndex searches from the front, as in CPtrArray, rather than crashing.
 int CPtrList::Find(void* p, int* pIndex) const {
+    int start = 0;
+    int& index = pIndex != nullptr ? *pIndex : start;
     if (IsEmpty()) {
         return 0;
     }
-    const Node* node = ptrToIndex(*pIndex);
+    const Node* node = ptrToIndex(index);
     if (node == nullptr) {
         return 0;
     }
@@ -141,7 +144,7 @@ int CPtrList::Find(void* p, int* pIndex) const {
         if (node->m_pData == p) {
             return 1;
         }
-        ++*pIndex;
+        ++index;
     }
     return 0;
 }

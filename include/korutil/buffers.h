@@ -4,7 +4,8 @@
 
 #include <korutil/frame.h>
 
-// -- CHugeGrowBuf
+#include <cstddef>
+#include <cstdint>
 
 namespace korutil::detail {
 struct HugeGrowBufAccess;
@@ -53,10 +54,6 @@ protected:
     int m_nAllocated; // elements the block really has room for
     int m_nGrowBy;
 };
-
-// -- CGrowBuf, Range, CRangeSet
-
-#include <cstddef>
 
 // A growable array of fixed-size elements of raw bytes in one heap block. The block is always
 // sized to a whole number of growth steps; with the shrink flag it follows the length down as

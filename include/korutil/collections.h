@@ -2,8 +2,10 @@
 // pointer values only and never dereference, free or own what the pointers point to.
 #pragma once
 
-#include <korutil/frame.h>
 #include <korutil/buffers.h>
+#include <korutil/frame.h>
+
+#include <cstddef>
 
 // The data-less root of every container: a common base with a virtual destructor, so that a
 // host can own any container through a CCollection pointer.
@@ -14,8 +16,6 @@ public:
     CCollection& operator=(const CCollection&) { return *this; }
     virtual ~CCollection() = 0;
 };
-
-// -- CPtrArray, CPtrSet, CPtrToPtrDict
 
 namespace korutil::detail {
 // The pointer stored in an element of a pointer-sized buffer.
@@ -174,10 +174,6 @@ private:
     CPtrArray m_array;
 };
 
-// -- CPtrList
-
-#include <cstddef>
-
 // A doubly linked list of pointers addressed by position. It remembers the node it located
 // last, so that walking the positions one by one, up or down, costs one step per access;
 // any other jump walks from the front. Nodes come from a process-wide pool shared by every
@@ -234,7 +230,8 @@ public:
     // pool cannot supply a node (the list is unchanged).
     int InsertAt(int index, void* p);
     // Searches toward the tail from *pIndex. 1 with *pIndex at the match; else 0 with *pIndex
-    // at the count, or unchanged if the list is empty or *pIndex is outside it.
+    // at the count, or unchanged if the list is empty or *pIndex is outside it. A null
+    // pIndex searches from position 0.
     int Find(void* p, int* pIndex) const;
     // Removes the lowest occurrence of p.
     int Remove(void* p);
@@ -255,8 +252,6 @@ private:
     mutable Node* m_pCursor;
     mutable int m_nCursor;
 };
-
-// -- CBits128
 
 // 128 on/off flags in 16 bytes: flag n is bit n % 8 (from the least significant) of byte
 // n / 8. Flag numbers from 128 to 255 lie outside the set: Set and Clear ignore them and Get

@@ -27,26 +27,23 @@ std::vector<void*> Contents(const CPtrArray& a) {
     return out;
 }
 
+// {start, index after, result}; a negative start is read as 0 rather than outside the
+// storage, and a start at or above the count is left as it is.
 TEST(CPtrArray, FindSearchesUpwardsFromTheGivenIndex) {
-    void* const A = P(0xA0);
     CPtrArray a;
-    a.InsertAt(-1, A);
-    a.InsertAt(-1, nullptr);
-    a.InsertAt(-1, A);
-    int index = 1;
-    EXPECT_EQ(1, a.Find(A, &index));
-    EXPECT_EQ(2, index);
-    index = 0;
+    for (void* p : {P(0xA0), static_cast<void*>(nullptr), P(0xA0)}) {
+        a.InsertAt(-1, p);
+    }
+    const int finds[][3] = {{1, 2, 1}, {5, 5, 0}, {-4, 0, 1}, {3, 3, 0}};
+    for (const auto& f : finds) {
+        int index = f[0];
+        EXPECT_EQ(f[2], a.Find(P(0xA0), &index)) << f[0];
+        EXPECT_EQ(f[1], index) << f[0];
+    }
+    int index = 0;
     EXPECT_EQ(0, a.Find(P(0xC0), &index));
     EXPECT_EQ(3, index);
-    index = 5;
-    EXPECT_EQ(0, a.Find(A, &index));
-    EXPECT_EQ(5, index);
-    index = -4; // read as 0 rather than outside the storage
-    EXPECT_EQ(1, a.Find(nullptr, &index));
-    EXPECT_EQ(1, index);
-    EXPECT_EQ(1, a.Remove(A));
-    EXPECT_EQ((std::vector<void*>{nullptr, A}), Contents(a));
+    EXPECT_EQ(1, a.Find(nullptr, nullptr));
 }
 
 // The room is observed through the heap: requests happen exactly at step boundaries, and
@@ -78,11 +75,19 @@ TEST(CPtrArray, StorageFollowsTheCountInGrowBySteps) {
 }
 
 TEST(CPtrArray, ConstructorRoomLastsUntilTheFirstInsertion) {
-    HeapFailureScope fail(2, true); // the constructor's block, then a refused shrink
-    CPtrArray a(16, 100);
-    for (int i = 0; i < 17; ++i) {
-        ASSERT_EQ(1, a.InsertAt(-1, P(i)));
+    {
+        HeapFailureScope fail(2, true); // the constructor's block, then a refused shrink
+        CPtrArray a(16, 100);
+        for (int i = 0; i < 17; ++i) {
+            ASSERT_EQ(1, a.InsertAt(-1, P(i)));
+        }
     }
+    CPtrArray b(16, 100);
+    const long before = heapRequestCount();
+    for (int i = 0; i < 17; ++i) {
+        b.InsertAt(-1, P(i));
+    }
+    EXPECT_EQ(before + 2, heapRequestCount()); // fitted to 16 at the first, grown at the 17th
     std::unique_ptr<CCollection> owner(new CPtrArray(4, 0));
     static_cast<CPtrArray*>(owner.get())->InsertAt(-1, P(1)); // ASan reports a leak
 }

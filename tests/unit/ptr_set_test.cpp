@@ -26,26 +26,12 @@ std::vector<std::intptr_t> Contents(const CPtrSet& s) {
     return out;
 }
 
-TEST(CPtrSet, AddRefusesAndIncludeAcceptsAPresentElement) {
-    CPtrSet s(1, 0);
-    EXPECT_EQ(1, s.Add(P(5)));
-    EXPECT_EQ(0, s.Add(P(5)));
-    EXPECT_EQ(1, s.Include(P(5)));
-    HeapFailureScope fail(1, true);
-    EXPECT_EQ(1, s.Include(P(5))); // present: nothing to grow
-    EXPECT_EQ(0, s.Include(P(6)));
-    EXPECT_EQ((std::vector<std::intptr_t>{5}), Contents(s));
-}
-
 TEST(CPtrSet, KeepsElementsInSignedOrder) {
     CPtrSet s;
-    s.Add(P(0x30));
-    s.Add(P(0x10));
-    s.Add(P(0x20));
+    for (std::uintptr_t v : {0x30, 0x10, 0x20}) {
+        s.Add(P(v));
+    }
     EXPECT_EQ((std::vector<std::intptr_t>{0x10, 0x20, 0x30}), Contents(s));
-    EXPECT_EQ(1, s.Add(nullptr));
-    EXPECT_EQ(nullptr, s.GetAt(0));
-    EXPECT_EQ(1, s.Contains(nullptr));
 #if INTPTR_MAX == INT32_MAX
     s.Add(P(0x00400000));
     s.Add(P(0x80001000));
@@ -57,8 +43,9 @@ TEST(CPtrSet, KeepsElementsInSignedOrder) {
     EXPECT_EQ(high, s.GetAt(0));
 }
 
-// Keys around zero and at both ends of the signed range, so that collisions are common and
-// pointers with the top bit set take part; heap refusals are mixed in.
+// Keys around zero (null included) and at both ends of the signed range, so that collisions
+// are common and pointers with the top bit set take part; heap refusals are mixed in, and a
+// present element must be accepted by Include even then.
 TEST(CPtrSet, MatchesASetModel) {
     std::mt19937_64 rng(23);
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
