@@ -20,5 +20,5 @@ int CString::LoadString(HINSTANCE instance, int id) {
         return 0;
     }
     *this = buffer;
-    return 1;
+    return m_pText ? 1 : 0; // a refused copy leaves the string empty, not loaded
 }

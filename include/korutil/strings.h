@@ -51,7 +51,8 @@ public:
     int printf(const char* format, ...);
 
     // Replaces the text by the string resource `id` of the module (at most 255 characters).
-    // 0 and the text unchanged if there is no such string.
+    // 0 and the text unchanged if there is no such string; 0 and the string empty if the
+    // heap refuses the copy.
     int LoadString(HINSTANCE instance, int id);
 
     // Inserts `count` copies of `c` before `position` (0 to GetLength()). 0 and the text
