@@ -1,6 +1,8 @@
 #include <korutil/platform/errors.h>
 #include <korutil/platform/modules.h>
 
+#include "kernel/text_encoding.h"
+
 #include <link.h>
 #include <strings.h>
 #include <unistd.h>
@@ -126,8 +128,10 @@ extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DW
     }
     const std::size_t length = found.path.size();
     if (length >= nSize) {
-        std::memcpy(lpFilename, found.path.data(), nSize - 1);
-        lpFilename[nSize - 1] = '\0';
+        // Cut without splitting a UTF-8 sequence; the result still reports the full buffer.
+        const std::size_t cut = korutil::detail::utf8CutPoint(found.path.data(), length, nSize - 1);
+        std::memcpy(lpFilename, found.path.data(), cut);
+        lpFilename[cut] = '\0';
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return nSize;
     }

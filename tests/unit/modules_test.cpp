@@ -1,4 +1,5 @@
 #include "frame/module.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,9 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -52,6 +55,30 @@ TEST(Modules, ShortBufferCutsAndTerminatesAsWindowsDoes) {
     EXPECT_EQ(6u, GetModuleFileNameA(nullptr, small, sizeof small));
     EXPECT_EQ(ERROR_INSUFFICIENT_BUFFER, GetLastError());
     EXPECT_EQ(std::string(full, 5), small);
+}
+
+// A module in a folder with a non-ASCII name: a cut that would fall inside the two-byte "ü"
+// stops before it instead.
+TEST(Modules, ShortBufferNeverSplitsAUtf8Sequence) {
+    Dl_info info{};
+    ASSERT_NE(0,
+              dladdr(reinterpret_cast<void*>(static_cast<double (*)(double)>(&std::cos)), &info));
+    korutil::test::TempDir dir;
+    const std::string folder = dir.file("gr\xc3\xbc\xc3\x9f");
+    std::filesystem::create_directory(folder);
+    const std::string copy = folder + "/libmodules-test-copy.so";
+    std::filesystem::copy_file(info.dli_fname, copy);
+    void* library = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(nullptr, library) << dlerror();
+    HMODULE module = GetModuleHandleA("libmodules-test-copy.so");
+    ASSERT_NE(nullptr, module);
+
+    const std::size_t umlaut = folder.size() - 4; // the first byte of the "ü"
+    std::string buffer(umlaut + 2, 'x');
+    EXPECT_EQ(buffer.size(),
+              GetModuleFileNameA(module, buffer.data(), static_cast<DWORD>(buffer.size())));
+    EXPECT_EQ(folder.substr(0, umlaut), buffer.c_str());
+    dlclose(library);
 }
 
 TEST(Modules, UnknownModulesFail) {

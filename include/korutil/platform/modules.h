@@ -20,8 +20,9 @@ extern "C" {
 KORPLATFORM_API HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 
 // The absolute path of a loaded module (null: the main program). When the buffer is too
-// small the path is cut to nSize - 1 characters and terminated, the result is nSize and the
-// last error ERROR_INSUFFICIENT_BUFFER; otherwise the result is the length copied. 0 with
-// ERROR_MOD_NOT_FOUND for a handle that names no loaded module.
+// small the path is cut to at most nSize - 1 bytes, never inside a UTF-8 sequence, and
+// terminated; the result is then nSize and the last error ERROR_INSUFFICIENT_BUFFER.
+// Otherwise the result is the length copied. 0 with ERROR_MOD_NOT_FOUND for a handle that
+// names no loaded module.
 KORPLATFORM_API DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 }
