@@ -32,7 +32,9 @@ int CBufDiskFile::Open(const char* fileName, CFile::OpenMode mode) {
         return 0;
     }
     // The buffer comes first: an Open that fails for want of memory has not created or
-    // truncated the file.
+    // truncated the file. Its size stays as it was then, so that a later Open tries again in
+    // full rather than failing for good.
+    const long requested = m_bufferSize;
     while (m_bufferSize > 0 && !m_buffer) {
         m_buffer =
             static_cast<unsigned char*>(heapAllocate(static_cast<std::size_t>(m_bufferSize)));
@@ -41,6 +43,7 @@ int CBufDiskFile::Open(const char* fileName, CFile::OpenMode mode) {
         }
     }
     if (!m_buffer) {
+        m_bufferSize = requested;
         return 0;
     }
     m_hFile = openDiskFile(fileName, mode);
@@ -116,7 +119,11 @@ long CBufDiskFile::GetPosition() const {
     if (system < 0) {
         return -1;
     }
-    return m_state == stateReading ? system - (m_bufferFill - m_bufferPos) : system + m_bufferPos;
+    if (m_state == stateReading) {
+        return system - (m_bufferFill - m_bufferPos);
+    }
+    // Pending bytes may carry the position past what a signed 32-bit value holds.
+    return m_bufferPos > kMaxFileCount - system ? -1 : system + m_bufferPos;
 }
 
 long CBufDiskFile::Seek(long offset, CFile::SeekFrom from) {
@@ -146,7 +153,7 @@ long CBufDiskFile::Read(void* buffer, long count) {
         return -1;
     }
     m_state = stateReading;
-    if (m_bufferPos + count > m_bufferFill) {
+    if (count > m_bufferFill - m_bufferPos) {
         // Buffered bytes are not combined with new ones: the request is served afresh from the
         // logical position, which the unread bytes are given back to reach.
         if (m_bufferPos < m_bufferFill &&
@@ -185,7 +192,7 @@ long CBufDiskFile::Write(const void* buffer, long count) {
         return -1;
     }
     m_state = stateWriting;
-    if (m_bufferPos + count > m_bufferSize) {
+    if (count > m_bufferSize - m_bufferPos) {
         if (m_bufferPos > 0 && !flushWriteBuffer()) {
             return 0;
         }

@@ -16,8 +16,9 @@ public:
     FileObject& operator=(const FileObject&) = delete;
 
     int fd() const { return m_fd; }
-    bool canRead() const { return (m_access & 0x80000000u) != 0; }
-    bool canWrite() const { return (m_access & 0x40000000u) != 0; }
+    // GENERIC_READ or GENERIC_ALL; GENERIC_WRITE or GENERIC_ALL.
+    bool canRead() const { return (m_access & 0x90000000u) != 0; }
+    bool canWrite() const { return (m_access & 0x50000000u) != 0; }
 
 private:
     int m_fd;

@@ -48,13 +48,14 @@ bool wildcardMatch(const char* pattern, const char* name) {
     return *pattern == '\0';
 }
 
-// As on Windows, "name.*" also finds "name" itself: the dot and the extension may be absent.
+// As on Windows, "name.*" also finds "name" itself: the dot and the extension may be absent
+// at the end of the name, whatever dots come before ("a.b.*" finds "a.b").
 bool nameMatches(const std::string& pattern, const char* name) {
     if (wildcardMatch(pattern.c_str(), name)) {
         return true;
     }
     const std::size_t n = pattern.size();
-    return n >= 2 && pattern.compare(n - 2, 2, ".*") == 0 && !std::strchr(name, '.') &&
+    return n >= 2 && pattern.compare(n - 2, 2, ".*") == 0 &&
            wildcardMatch(pattern.substr(0, n - 2).c_str(), name);
 }
 

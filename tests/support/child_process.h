@@ -1,67 +1,68 @@
 // Running test code in a child process: for faults that must not touch the test program
-// itself (resource limits) and for a second process that holds a file open.
+// itself (resource limits, another user) and for a second process that holds a file open.
 #pragma once
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <csignal>
 #include <functional>
 
 namespace korutil::test {
 
-// Runs `body` in a forked child and returns its result (the child's exit status), or -1
-// when the child did not exit normally. `body` returns 0 for success and must not use the
-// test framework's assertions.
+// Runs `body` in a forked child and returns its exit status, or -1 when the child did not
+// exit normally. `body` returns 0 for success and must not use the framework's assertions.
 inline int runInChild(const std::function<int()>& body) {
     const pid_t pid = fork();
     if (pid == 0) {
         _exit(body());
     }
-    if (pid < 0) {
-        return -1;
-    }
     int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
+    const bool exited = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status);
+    return exited ? WEXITSTATUS(status) : -1;
 }
 
-// A child process that runs `open` (returning whether it succeeded), reports the result and
-// then keeps whatever it opened until this object goes away.
+// For a child: writes past `bytes` come short or fail instead of raising SIGXFSZ. Returns the
+// limit before, to restore it with.
+inline rlim_t limitFileSize(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t previous = limit.rlim_cur;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    return previous;
+}
+
+// A child process that runs `open` (returning whether it succeeded) and keeps whatever it
+// opened until this object goes away.
 class HoldingProcess {
 public:
     explicit HoldingProcess(const std::function<bool()>& open) {
         int report[2];
-        int release[2];
-        if (pipe(report) != 0 || pipe(release) != 0) {
+        if (pipe(report) != 0) {
             return;
         }
         m_pid = fork();
         if (m_pid == 0) {
-            close(report[0]);
-            close(release[1]);
+            prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the test
             const char opened = open() ? 1 : 0;
             (void)!write(report[1], &opened, 1);
-            char ignored;
-            (void)!read(release[0], &ignored, 1); // returns when the parent closes its end
-            _exit(0);
+            for (;;) {
+                pause();
+            }
         }
         close(report[1]);
-        close(release[0]);
-        m_release = release[1];
         char opened = 0;
         m_opened = m_pid > 0 && read(report[0], &opened, 1) == 1 && opened == 1;
         close(report[0]);
     }
     ~HoldingProcess() {
-        if (m_release >= 0) {
-            close(m_release);
-        }
         if (m_pid > 0) {
-            int status;
-            waitpid(m_pid, &status, 0);
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
         }
     }
     HoldingProcess(const HoldingProcess&) = delete;
@@ -71,7 +72,6 @@ public:
 
 private:
     pid_t m_pid = -1;
-    int m_release = -1;
     bool m_opened = false;
 };
 

@@ -9,16 +9,9 @@ namespace {
 
 // A host block as the memory file expects it: moveable global memory, locked.
 unsigned char* lockedBlock(SIZE_T size, unsigned char fill) {
-    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, size);
-    auto* p = static_cast<unsigned char*>(GlobalLock(handle));
+    auto* p = static_cast<unsigned char*>(GlobalLock(GlobalAlloc(GMEM_MOVEABLE, size)));
     std::memset(p, fill, size);
     return p;
-}
-
-void release(unsigned char* p) {
-    HGLOBAL handle = GlobalHandle(p);
-    GlobalUnlock(handle);
-    GlobalFree(handle);
 }
 
 TEST(MemFile, GrowsTheHostBlockByTheStepWithZeros) {
@@ -28,7 +21,6 @@ TEST(MemFile, GrowsTheHostBlockByTheStepWithZeros) {
     EXPECT_EQ(95, file.Seek(95, CFile::fromBegin));
     EXPECT_EQ(10, file.Write("0123456789", 10));
     EXPECT_EQ(356, file.GetMemorySize()); // 100 + the default step of 256
-    EXPECT_EQ(105, file.GetPosition());
     unsigned char tail[300];
     EXPECT_EQ(251, file.Read(tail, sizeof tail));
     EXPECT_EQ(std::vector<unsigned char>(251, 0), std::vector<unsigned char>(tail, tail + 251));
@@ -44,8 +36,11 @@ TEST(MemFile, GrowsTheHostBlockByTheStepWithZeros) {
     EXPECT_EQ(0, file.GetMemorySize());
     EXPECT_EQ(0xEE, back[94]);
     EXPECT_EQ(0, std::memcmp(back + 95, "0123456789", 10));
-    EXPECT_EQ(static_cast<SIZE_T>(1356), GlobalSize(GlobalHandle(back)));
-    release(back);
+    HGLOBAL handle = GlobalHandle(back);
+    EXPECT_EQ(static_cast<SIZE_T>(1356), GlobalSize(handle));
+    EXPECT_FALSE(GlobalUnlock(handle)); // locked exactly once, as handed in
+    EXPECT_EQ(NO_ERROR, GetLastError());
+    GlobalFree(handle);
 }
 
 TEST(MemFile, SeekClampsAndCountsFromTheEndBackwards) {
@@ -76,40 +71,78 @@ TEST(MemFile, BlocksThatCannotGrowRefuseTheWriteAndStayIntact) {
     EXPECT_EQ(0, file.Write("c", 1));
     EXPECT_EQ(8, file.GetPosition());
     EXPECT_EQ(8, file.GetMemorySize());
-    EXPECT_EQ(plain, file.GetMemoryPtr());
-
     CMemFile empty;
     empty.Open(nullptr, 0);
     char byte;
     EXPECT_EQ(0, empty.Read(&byte, 1));
     EXPECT_EQ(0, empty.Write("x", 1));
 
-    // Global memory whose growth the system refuses: the old block comes back, still locked.
-    unsigned char* block = lockedBlock(64, 0x5A);
-    CMemFile refused;
-    refused.Open(block, 64);
-    refused.Seek(0, CFile::fromEnd);
-    const SIZE_T previous = PlatSetGlobalBlockLimit(100);
-    EXPECT_EQ(0, refused.Write("x", 1));
-    PlatSetGlobalBlockLimit(previous);
-    unsigned char* back = nullptr;
-    long size = 0;
-    refused.Close(&back, &size);
-    EXPECT_EQ(block, back);
-    EXPECT_EQ(64, size);
-    EXPECT_EQ(0x5A, back[63]);
-    EXPECT_FALSE(GlobalUnlock(GlobalHandle(back))); // locked exactly once, as handed in
-    EXPECT_EQ(NO_ERROR, GetLastError());
-    GlobalFree(GlobalHandle(back));
+    // Global memory whose growth the system refuses, or whose size would pass 32 bits: the
+    // old block comes back, still locked and intact.
+    for (long growBy : {256L, 0x7FFFFFF8L}) {
+        unsigned char* block = lockedBlock(64, 0x5A);
+        CMemFile refused(growBy);
+        refused.Open(block, 64);
+        refused.Seek(0, CFile::fromEnd);
+        const SIZE_T previous = PlatSetGlobalBlockLimit(100);
+        EXPECT_EQ(0, refused.Write("x", 1));
+        PlatSetGlobalBlockLimit(previous);
+        EXPECT_EQ(64, refused.GetPosition());
+        unsigned char* back = nullptr;
+        long size = 0;
+        refused.Close(&back, &size);
+        EXPECT_EQ(block, back);
+        EXPECT_EQ(64, size);
+        EXPECT_EQ(0x5A, back[63]);
+        HGLOBAL handle = GlobalHandle(back);
+        EXPECT_FALSE(GlobalUnlock(handle));
+        EXPECT_EQ(NO_ERROR, GetLastError());
+        GlobalFree(handle);
+    }
+}
 
-    // A size past 32 bits is refused before the system is asked.
-    unsigned char* small = lockedBlock(16, 0);
-    CMemFile huge(0x7FFFFFF8L);
-    huge.Open(small, 16);
-    huge.Seek(0, CFile::fromEnd);
-    EXPECT_EQ(0, huge.Write("x", 1));
-    EXPECT_EQ(16, huge.GetMemorySize());
-    release(small);
+TEST(GlobalMemory, LockCountsHandlesFromAddressesAndMoves) {
+    HGLOBAL block = GlobalAlloc(GHND, 16);
+    EXPECT_EQ(16u, GlobalSize(block));
+    auto* p = static_cast<unsigned char*>(GlobalLock(block));
+    ASSERT_NE(nullptr, p);
+    EXPECT_NE(static_cast<void*>(p), block); // a moveable block's handle is not its address
+    EXPECT_EQ(0, p[15]);
+    EXPECT_EQ(block, GlobalHandle(p));
+    EXPECT_EQ(nullptr, GlobalHandle(p + 1));
+    EXPECT_EQ(nullptr, GlobalHandle(nullptr));
+    EXPECT_EQ(nullptr, GlobalLock(p)); // an address is not a handle
+    EXPECT_EQ(p, GlobalLock(block));
+    EXPECT_TRUE(GlobalUnlock(block)); // still locked once
+    // Locked and not allowed to move: it cannot grow.
+    EXPECT_EQ(nullptr, GlobalReAlloc(block, 200000, 0));
+    EXPECT_EQ(16u, GlobalSize(block));
+    EXPECT_FALSE(GlobalUnlock(block));
+    EXPECT_FALSE(GlobalUnlock(block));
+    EXPECT_EQ(ERROR_NOT_LOCKED, GetLastError());
+    EXPECT_EQ(nullptr, GlobalReAlloc(block, 16, GMEM_MODIFY | GMEM_MOVEABLE));
+    EXPECT_EQ(ERROR_NOT_SUPPORTED, GetLastError());
+    EXPECT_EQ(nullptr, GlobalFree(block));
+    EXPECT_EQ(0u, GlobalSize(block));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+    EXPECT_EQ(block, GlobalFree(block));
+
+    // A fixed block is its own handle, and gets a new one when it moves.
+    block = GlobalAlloc(GPTR, 8);
+    EXPECT_EQ(block, GlobalLock(block));
+    EXPECT_EQ(block, GlobalHandle(block));
+    EXPECT_EQ(nullptr, GlobalReAlloc(block, 1 << 20, GMEM_ZEROINIT)); // would have to move
+    EXPECT_EQ(block, GlobalReAlloc(block, 4, 0));                     // shrinks in place
+    std::memcpy(block, "abcd", 4);
+    HGLOBAL moved = GlobalReAlloc(block, 1 << 20, GMEM_MOVEABLE | GMEM_ZEROINIT);
+    ASSERT_NE(nullptr, moved);
+    EXPECT_EQ(0, std::memcmp(moved, "abcd\0", 5));
+    EXPECT_EQ(moved, GlobalHandle(moved));
+    const SIZE_T previous = PlatSetGlobalBlockLimit(1000);
+    EXPECT_EQ(nullptr, GlobalAlloc(GMEM_FIXED, 1001));
+    EXPECT_EQ(ERROR_NOT_ENOUGH_MEMORY, GetLastError());
+    PlatSetGlobalBlockLimit(previous);
+    EXPECT_EQ(nullptr, GlobalFree(moved));
 }
 
 } // namespace

@@ -85,9 +85,10 @@ KORPLATFORM_API DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
 KORPLATFORM_API DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 
 // Searches a directory for names matching the last part of lpFileName, with `*` (any run of
-// characters) and `?` (one character); a pattern ending in ".*" also matches names without a
-// dot. Names compare with their case, as the file calls open them. ERROR_FILE_NOT_FOUND when
-// nothing matches, ERROR_PATH_NOT_FOUND when the directory does not exist.
+// characters) and `?` (one character); a pattern ending in ".*" also matches the names that
+// the pattern before it matches ("REPORT.*" finds "REPORT"). Names compare with their case,
+// as the file calls open them. ERROR_FILE_NOT_FOUND when nothing matches,
+// ERROR_PATH_NOT_FOUND when the directory does not exist.
 KORPLATFORM_API HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
 // The next match; FALSE with ERROR_NO_MORE_FILES after the last.
 KORPLATFORM_API BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
