@@ -170,7 +170,8 @@ TEST(CIniFile, NamesFromArgumentsAndModules) {
         {"lib.so", "lib.INI"},
         {"lib", "lib.INI"},
         {std::string(123 - base.size(), 'f'), std::string(123 - base.size(), 'f') + ".INI"},
-        {std::string(124 - base.size(), 'g'), ""}};
+        {std::string(124 - base.size(), 'g'), ""},
+        {std::string(127 - base.size(), 'h'), ""}};
     for (const auto& c : cases) {
         const std::string path = base + c.file;
         {
