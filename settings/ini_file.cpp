@@ -77,7 +77,12 @@ CIniFile::CIniFile(HINSTANCE hInstance) {
         }
     }
     int at = dot >= nameStart ? dot + 1 : static_cast<int>(length);
-    if (dot < nameStart && at < kNameSize - 1) {
+    if (dot < nameStart) {
+        // The appended ".INI" must fit whole, or the cut name would be the module itself.
+        if (at + 4 >= kNameSize) {
+            m_szIniFile[0] = '\0';
+            return;
+        }
         m_szIniFile[at++] = '.';
     }
     for (const char* ext = "INI"; *ext && at < kNameSize - 1; ++ext) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -18,9 +19,8 @@ namespace {
 using korutil::test::TempDir;
 
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -36,20 +36,20 @@ struct Record : CIniFile {
         char def[] = "nobody";
         Xfer(save, "Numbers", "Int", &i, -1);
         Xfer(save, "Numbers", "UInt", &u, 2u);
-        Xfer(save, "Numbers", "Long", &l, -3L);
-        Xfer(save, "Numbers", "ULong", &ul, 4ul);
+        Xfer(save, "Numbers", "Long", &l, LONG_MIN);
+        Xfer(save, "Numbers", "ULong", &ul, ULONG_MAX - 1);
         Xfer(save, "Text", "Name", name, sizeof name, def);
-        return 1;
+        return CIniFile::UpdateData(save);
     }
 };
 
-// Reaches the worker, which hosts may call from their own derived classes.
+// Reaches the protected worker.
 struct Raw : CIniFile {
     using CIniFile::CIniFile;
     using CIniFile::Xfer;
 };
 
-TEST(CIniFile, RoundTripsEveryWidthExactly) {
+TEST(CIniFile, RoundTripsEveryWidthExactlyAndLoadsDefaults) {
     TempDir dir;
     Record out(dir.file("record.ini"));
     out.i = INT_MIN;
@@ -58,10 +58,8 @@ TEST(CIniFile, RoundTripsEveryWidthExactly) {
     out.ul = ULONG_MAX;
     std::strcpy(out.name, "Ada");
     ASSERT_EQ(1, out.UpdateData(1));
-
     const std::string text = readFile(out.GetIniFileName());
-    EXPECT_NE(std::string::npos, text.find("Int=-2147483648\n"));
-    EXPECT_NE(std::string::npos, text.find("UInt=4294967295\n"));
+    EXPECT_NE(std::string::npos, text.find("Int=-2147483648\nUInt=4294967295\n"));
     EXPECT_NE(std::string::npos, text.find("ULong=" + std::to_string(ULONG_MAX) + "\n"));
 
     Record in(dir.file("record.ini"));
@@ -72,39 +70,34 @@ TEST(CIniFile, RoundTripsEveryWidthExactly) {
     EXPECT_EQ(ULONG_MAX, in.ul);
     EXPECT_STREQ("Ada", in.name);
 
-    // A missing file, or a file without a name, loads every default.
+    // A missing file, or no name at all: every default, at the variable's full width.
     for (const std::string& file : {dir.file("missing.ini"), std::string()}) {
         Record fresh(file);
-        fresh.name[0] = 'x';
         EXPECT_EQ(1, fresh.UpdateData(0));
         EXPECT_EQ(-1, fresh.i);
         EXPECT_EQ(2u, fresh.u);
-        EXPECT_EQ(-3L, fresh.l);
-        EXPECT_EQ(4ul, fresh.ul);
+        EXPECT_EQ(LONG_MIN, fresh.l);
+        EXPECT_EQ(ULONG_MAX - 1, fresh.ul);
         EXPECT_STREQ("nobody", fresh.name);
     }
 }
 
-TEST(CIniFile, ParsesDecimalTextLikeTheOriginalFormat) {
+TEST(CIniFile, ParsesDecimalText) {
     TempDir dir;
     const std::string file = dir.file("numbers.ini");
     std::ofstream(file) << "[n]\nempty=\nmixed=12abc\nletters=abc\nneg=-7\nplus=  +42\n"
                            "wrap=4294967297\nminus1=-1\nspace=\" 9\"\n";
     CIniFile ini(file.c_str());
-    int v = 0;
-    const auto load = [&](const char* key) {
-        v = 1234;
-        EXPECT_EQ(1, ini.Xfer(0, "n", key, &v, 55));
-        return v;
-    };
-    EXPECT_EQ(55, load("empty"));
-    EXPECT_EQ(55, load("missing"));
-    EXPECT_EQ(12, load("mixed"));
-    EXPECT_EQ(0, load("letters"));
-    EXPECT_EQ(-7, load("neg"));
-    EXPECT_EQ(42, load("plus"));
-    EXPECT_EQ(1, load("wrap"));
-    EXPECT_EQ(9, load("space"));
+    const struct {
+        const char* key;
+        int expected;
+    } cases[] = {{"empty", 55}, {"missing", 55}, {"mixed", 12}, {"letters", 0},
+                 {"neg", -7},   {"plus", 42},    {"wrap", 1},   {"space", 9}};
+    for (const auto& c : cases) {
+        int v = 1234;
+        EXPECT_EQ(1, ini.Xfer(0, "n", c.key, &v, 55));
+        EXPECT_EQ(c.expected, v) << c.key;
+    }
     unsigned int u = 0;
     ini.Xfer(0, "n", "minus1", &u, 0u);
     EXPECT_EQ(UINT_MAX, u);
@@ -118,13 +111,10 @@ TEST(CIniFile, StringsAreCopiedToExactlyTheBufferLength) {
     const std::string file = dir.file("strings.ini");
     CIniFile ini(file.c_str());
     char def[] = "default";
-    char longValue[301];
-    std::memset(longValue, 'v', 300);
-    longValue[300] = '\0';
     // Saving ignores the length and writes the string, cut to 255 characters.
     ini.Xfer(1, "s", "six", const_cast<char*>("abcdef"), 2, def);
     ini.Xfer(1, "s", "two", const_cast<char*>("ab"), 0, def);
-    ini.Xfer(1, "s", "long", longValue, 4, def);
+    ini.Xfer(1, "s", "long", const_cast<char*>(std::string(300, 'v').c_str()), 4, def);
     EXPECT_NE(std::string::npos, readFile(file).find("long=" + std::string(255, 'v') + "\n"));
 
     char buffer[8];
@@ -144,56 +134,59 @@ TEST(CIniFile, StringsAreCopiedToExactlyTheBufferLength) {
     char big[400];
     ini.Xfer(0, "t", "huge", big, sizeof big, def);
     EXPECT_EQ(std::string(255, 'h'), big);
-}
 
-TEST(CIniFile, RejectsUnknownTypesWithoutTouchingAnything) {
-    TempDir dir;
-    const std::string file = dir.file("invalid.ini");
-    Raw ini(file.c_str());
+    // Unknown types touch neither the file nor the variable.
+    Raw raw(dir.file("invalid.ini").c_str());
     int value = 77;
-    int def = 5;
-    EXPECT_EQ(0, ini.Xfer(1, "s", "k", -5, &value, &def));
-    EXPECT_EQ(0, ini.Xfer(0, "s", "k", -5, &value, &def));
+    EXPECT_EQ(0, raw.Xfer(1, "s", "k", -5, &value, &value));
+    EXPECT_EQ(0, raw.Xfer(0, "s", "k", -5, &value, &value));
     EXPECT_EQ(77, value);
-    EXPECT_NE(0, access(file.c_str(), F_OK));
-    EXPECT_EQ(1, ini.Xfer(1, "s", "k", CIniFile::typeInt, &value, &def));
-    EXPECT_EQ(1, ini.UpdateData(0));
-    EXPECT_EQ(1, ini.UpdateData(1));
+    EXPECT_NE(0, access(raw.GetIniFileName(), F_OK));
 }
 
 TEST(CIniFile, NamesFromArgumentsAndModules) {
-    const std::string longName(200, 'n');
-    CIniFile cut(longName.c_str());
+    CIniFile cut(std::string(200, 'n').c_str());
     EXPECT_EQ(std::string(127, 'n'), cut.GetIniFileName());
-
-    CIniFile copy(cut);
-    EXPECT_STREQ(cut.GetIniFileName(), copy.GetIniFileName());
     CIniFile other("other.ini");
-    other = cut;
+    other = CIniFile(cut);
     EXPECT_STREQ(cut.GetIniFileName(), other.GetIniFileName());
 
-    // The test program has no extension: the INI name is its path with ".INI" added.
+    // The test program has no extension: ".INI" is added to its path.
     char exe[128];
     const DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
-    CIniFile fromModule(static_cast<HINSTANCE>(nullptr));
-    if (n > 0 && n < sizeof exe - 4) {
-        EXPECT_EQ(std::string(exe) + ".INI", fromModule.GetIniFileName());
-    } else {
-        EXPECT_STREQ("", fromModule.GetIniFileName());
+    const std::string fromExe = CIniFile(static_cast<HINSTANCE>(nullptr)).GetIniFileName();
+    EXPECT_EQ(n > 0 && n + 4 < sizeof exe ? std::string(exe) + ".INI" : "", fromExe);
+    EXPECT_STREQ("", CIniFile(reinterpret_cast<HINSTANCE>(0x10)).GetIniFileName());
+
+    // A library's extension is replaced; a dot in a directory name is not an extension.
+    // ".INI" that does not fit whole gives no name rather than the module's own.
+    TempDir dir;
+    const std::string base = dir.path() + "/my.dir/";
+    ASSERT_EQ(0, mkdir(base.c_str(), 0700));
+    const struct {
+        std::string file;
+        std::string expected;
+    } cases[] = {
+        {"lib.so", "lib.INI"},
+        {"lib", "lib.INI"},
+        {std::string(123 - base.size(), 'f'), std::string(123 - base.size(), 'f') + ".INI"},
+        {std::string(124 - base.size(), 'g'), ""},
+        {std::string(127 - base.size(), 'h'), ""}};
+    for (const auto& c : cases) {
+        const std::string path = base + c.file;
+        {
+            std::ifstream in("/usr/lib/x86_64-linux-gnu/libdl.so.2", std::ios::binary);
+            if (!in) {
+                GTEST_SKIP() << "no library to load";
+            }
+            std::ofstream(path, std::ios::binary) << in.rdbuf();
+        }
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(nullptr, handle) << dlerror();
+        const CIniFile ini(static_cast<HINSTANCE>(GetModuleHandleA(path.c_str())));
+        EXPECT_EQ(c.expected.empty() ? "" : base + c.expected, ini.GetIniFileName()) << c.file;
+        dlclose(handle);
     }
-    // A library's last extension is replaced.
-    Dl_info info{};
-    ASSERT_NE(0, dladdr(reinterpret_cast<void*>(&GetModuleFileNameA), &info));
-    char lib[128];
-    const DWORD libLength =
-        GetModuleFileNameA(static_cast<HMODULE>(info.dli_fbase), lib, sizeof lib);
-    if (libLength > 0 && libLength < sizeof lib) {
-        std::string expected(lib);
-        expected = expected.substr(0, expected.rfind('.') + 1) + "INI";
-        EXPECT_EQ(expected, CIniFile(static_cast<HINSTANCE>(info.dli_fbase)).GetIniFileName());
-    }
-    CIniFile bad(reinterpret_cast<HINSTANCE>(0x10));
-    EXPECT_STREQ("", bad.GetIniFileName());
 }
 
 } // namespace

@@ -49,72 +49,54 @@ std::vector<std::string> list(const char* section, const std::string& file, DWOR
     return names;
 }
 
-TEST(Profiles, ReadsWithTheWindowsRules) {
+TEST(Profiles, ReadsListsAndCutsWithTheWindowsRules) {
     TempDir dir;
     const std::string ini = dir.file("rules.ini");
-    writeFile(ini, "top=before any section\r\n"
-                   "; a comment\r\n"
-                   "  [ Window ]  \r\n"
-                   "  Left = 10  \r\n"
-                   "title=\"  spaced  \"\r\n"
-                   "single='x'\r\n"
-                   "odd=\"unbalanced\r\n"
-                   "empty=\r\n"
-                   "noequals\r\n"
-                   "left=second one is shadowed\r\n"
-                   "[other]\r\n"
-                   "a=1\r\n");
-    EXPECT_EQ("10", get("window", "LEFT", ini));
-    EXPECT_EQ("10", get(" WINDOW ", " left ", ini));
-    EXPECT_EQ("  spaced  ", get("Window", "title", ini));
-    EXPECT_EQ("x", get("Window", "single", ini));
-    EXPECT_EQ("\"unbalanced", get("Window", "odd", ini));
-    EXPECT_EQ("", get("Window", "empty", ini));
-    EXPECT_EQ("(none)", get("Window", "noequals", ini));
-    EXPECT_EQ("(none)", get("Window", "top", ini));
-    EXPECT_EQ("1", get("OTHER", "A", ini));
-
-    // Missing key, section or file: the default with trailing blanks dropped; null reads "".
-    EXPECT_EQ("  def", get("Window", "missing", ini, "  def   "));
-    EXPECT_EQ("", get("nosection", "a", ini, nullptr));
+    writeFile(ini, "top=before any section\r\n; a comment\r\n  [ Window ]  \r\n  Left = 10  \r\n"
+                   "title=\"  spaced  \"\r\nsingle='x'\r\nodd=\"unbalanced\r\nempty=\r\n"
+                   "noequals\r\n;c=not a key\r\nleft=shadowed\r\nutf=ab\xC3\xA9\xC3\xA9\r\n"
+                   "[other]\r\na=1\r\n[Two]\r\n");
+    const struct {
+        const char* section;
+        const char* key;
+        const char* def;
+        DWORD size;
+        const char* expected;
+    } cases[] = {
+        {"window", "LEFT", "", 256, "10"},
+        {" WINDOW ", " left ", "", 256, "10"},
+        {"Window", "title", "", 256, "  spaced  "},
+        {"Window", "single", "", 256, "x"},
+        {"Window", "odd", "", 256, "\"unbalanced"},
+        {"Window", "empty", "d", 256, ""},
+        {"Window", "noequals", "d", 256, "d"},
+        {"Window", "top", "d", 256, "d"},
+        {"OTHER", "A", "", 256, "1"},
+        {"Window", "missing", "  def   ", 256, "  def"}, // trailing blanks dropped
+        {"nosection", "a", nullptr, 256, ""},
+        {"Window", "title", "", 6, "  spa"},    // cut to the buffer
+        {"Window", "utf", "", 6, "ab\xC3\xA9"}, // never half a character
+        {"Window", "missing", "xyzzy", 4, "xyz"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, get(c.section, c.key, ini, c.def, c.size)) << c.key;
+    }
     EXPECT_EQ("d", get("Window", "Left", dir.file("missing.ini"), "d"));
     EXPECT_EQ("d", get("Window", "Left", "", "d"));
-
-    char buffer[8];
-    EXPECT_EQ(2u,
-              GetPrivateProfileStringA("Window", "Left", "", buffer, sizeof buffer, ini.c_str()));
+    char buffer[9];
+    EXPECT_EQ(2u, GetPrivateProfileStringA("Window", "Left", "", buffer, 8, ini.c_str()));
     EXPECT_EQ(0u, GetPrivateProfileStringA("Window", "Left", "", buffer, 0, ini.c_str()));
-}
 
-TEST(Profiles, CutsToTheBufferWithoutSplittingCharacters) {
-    TempDir dir;
-    const std::string ini = dir.file("cut.ini");
-    writeFile(ini, "[s]\nlong=abcdefghij\nutf=ab\xC3\xA9\xC3\xA9\n");
-    char buffer[6];
-    EXPECT_EQ(5u, GetPrivateProfileStringA("s", "long", "", buffer, 6, ini.c_str()));
-    EXPECT_STREQ("abcde", buffer);
-    // "ab" + two 2-byte characters: 5 bytes may hold "ab" and one of them, never half.
-    EXPECT_EQ(4u, GetPrivateProfileStringA("s", "utf", "", buffer, 6, ini.c_str()));
-    EXPECT_STREQ("ab\xC3\xA9", buffer);
-    EXPECT_EQ(3u, GetPrivateProfileStringA("s", "missing", "xyzzy", buffer, 4, ini.c_str()));
-    EXPECT_STREQ("xyz", buffer);
-}
-
-TEST(Profiles, ListsSectionsAndKeys) {
-    TempDir dir;
-    const std::string ini = dir.file("list.ini");
-    writeFile(ini, "[One]\nk1=a\n;c=not a key\nK2 = b\n[Two]\n[three]\nx=y\n");
-    EXPECT_EQ((std::vector<std::string>{"One", "Two", "three"}), list(nullptr, ini));
-    EXPECT_EQ((std::vector<std::string>{"k1", "K2"}), list("one", ini));
+    // Null key: the keys of a section; null section: the sections; cut, still two zeros.
+    EXPECT_EQ((std::vector<std::string>{"Window", "other", "Two"}), list(nullptr, ini));
+    EXPECT_EQ((std::vector<std::string>{"a"}), list("OTHER", ini));
+    EXPECT_EQ(7u, list("window", ini).size());
     EXPECT_TRUE(list("Two", ini).empty());
     EXPECT_TRUE(list("none", ini).empty());
     EXPECT_TRUE(list(nullptr, dir.file("missing.ini")).empty());
-
-    // "One\0Two\0three\0\0" needs 16 bytes; with 9 the list is cut and still ends in two zeros.
-    char buffer[9];
     std::memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(7u, GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 9, ini.c_str()));
-    EXPECT_EQ(0, std::memcmp("One\0Two\0\0", buffer, 9));
+    EXPECT_EQ(0, std::memcmp("Window\0\0\0", buffer, 9));
 }
 
 TEST(Profiles, WritesKeepCommentsOrderAndLineEnds) {

@@ -8,9 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -28,37 +26,32 @@ protected:
     TempDir m_dir;
 };
 
+constexpr CRegKeyBase::Mode kCreate = CRegKeyBase::modeCreate;
+constexpr CRegKeyBase::Mode kOpen = CRegKeyBase::modeOpen;
+constexpr CRegKeyBase::Context kUser = CRegKeyBase::ctxCurrentUser;
+
 bool keyExists(HKEY root, const char* path) {
     HKEY key = nullptr;
-    if (RegOpenKeyA(root, path, &key) != ERROR_SUCCESS) {
-        return false;
-    }
+    const bool found = RegOpenKeyA(root, path, &key) == ERROR_SUCCESS;
     RegCloseKey(key);
-    return true;
+    return found;
 }
 
-// Everything below a key, as text: names, classes, value types and bytes.
+// Everything below a key as text: names, classes, value types and bytes.
 std::string dump(HKEY key, const std::string& indent = "") {
     std::string out;
-    char name[256];
+    char name[512];
+    char cls[512];
     BYTE data[512];
-    for (DWORD i = 0;; ++i) {
-        DWORD nameSize = sizeof name;
-        DWORD dataSize = sizeof data;
-        DWORD type = 0;
-        if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize)) {
-            break;
-        }
+    DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+    for (DWORD i = 0; !RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize);
+         ++i, nameSize = sizeof name, dataSize = sizeof data) {
         out += indent + name + ":" + std::to_string(type) + "=" +
                std::string(reinterpret_cast<char*>(data), dataSize) + "\n";
     }
-    for (DWORD i = 0;; ++i) {
-        char cls[256];
-        DWORD nameSize = sizeof name;
-        DWORD classSize = sizeof cls;
-        if (RegEnumKeyExA(key, i, name, &nameSize, nullptr, cls, &classSize, nullptr)) {
-            break;
-        }
+    DWORD classSize = sizeof cls;
+    for (DWORD i = 0; !RegEnumKeyExA(key, i, name, &nameSize, nullptr, cls, &classSize, nullptr);
+         ++i, nameSize = sizeof name, classSize = sizeof cls) {
         HKEY sub = nullptr;
         RegOpenKeyA(key, name, &sub);
         out += indent + "[" + name + "] class " + cls + "\n" + dump(sub, indent + "  ");
@@ -68,11 +61,10 @@ std::string dump(HKEY key, const std::string& indent = "") {
 }
 
 TEST_F(RegKey, DisabledObjectsHoldNoKeyAndGiveDefaults) {
-    CRegKeyBase before("Software\\Acme", nullptr, CRegKeyBase::modeCreate,
-                       CRegKeyBase::ctxCurrentUser, 0);
+    CRegKeyBase before("Software\\Acme", nullptr, kCreate, kUser, 0);
     before.SetDword("Count", 3);
     CRegKeyBase::DisableAll();
-    CRegKeyBase off("Software\\Acme", "", CRegKeyBase::modeCreate, CRegKeyBase::ctxCurrentUser, 0);
+    CRegKeyBase off("Software\\Acme", "", kCreate, kUser, 0);
     EXPECT_EQ(0, off.IsOpen());
     EXPECT_EQ(nullptr, static_cast<HKEY>(off));
     EXPECT_EQ(7ul, off.GetDword("Count", 7));
@@ -90,131 +82,107 @@ TEST_F(RegKey, DisabledObjectsHoldNoKeyAndGiveDefaults) {
     off.SetDword("Count", 99); // does nothing
 
     // The switch acts at construction only, and an override ignores it.
-    EXPECT_EQ(1, before.IsOpen());
     EXPECT_EQ(3ul, before.GetDword("Count", 0));
-    CRegKeyBase forced("Software\\Acme", CRegKeyBase::modeOpen, HKEY_CURRENT_USER, 1);
-    EXPECT_EQ(1, forced.IsOpen());
+    CRegKeyBase forced("Software\\Acme", kOpen, HKEY_CURRENT_USER, 1);
     EXPECT_EQ(3ul, forced.GetDword("Count", 0));
 }
 
 TEST_F(RegKey, OpensCreatesAndBuildsPaths) {
-    CRegKeyBase missing("Software\\Missing", "Deep", CRegKeyBase::modeOpen,
-                        CRegKeyBase::ctxLocalMachine, 0);
-    EXPECT_EQ(0, missing.IsOpen());
+    EXPECT_EQ(
+        0,
+        CRegKeyBase("Software\\Missing", "Deep", kOpen, CRegKeyBase::ctxLocalMachine, 0).IsOpen());
     EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, "Software"));
-
-    {
-        CRegKeyBase made("Software\\A", "B\\C", CRegKeyBase::modeCreate,
-                         CRegKeyBase::ctxLocalMachine, 0);
-        EXPECT_EQ(1, made.IsOpen());
-        made.SetString("Where", "abc");
-    }
+    CRegKeyBase("Software\\A", "B\\C", kCreate, CRegKeyBase::ctxLocalMachine, 0)
+        .SetString("Where", "abc");
     EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, "Software\\A\\B\\C"));
     for (const char* sub : {static_cast<const char*>(nullptr), ""}) {
-        CRegKeyBase plain("Software\\A", sub, CRegKeyBase::modeOpen, CRegKeyBase::ctxLocalMachine,
-                          0);
-        EXPECT_EQ(1, plain.IsOpen());
+        CRegKeyBase plain("Software\\A", sub, kOpen, CRegKeyBase::ctxLocalMachine, 0);
         char name[8];
         EXPECT_EQ(ERROR_SUCCESS, plain.EnumKey(0, name, sizeof name));
         EXPECT_STREQ("B", name);
     }
-    CRegKeyBase classes("Types", nullptr, CRegKeyBase::modeCreate, CRegKeyBase::ctxClassesRoot, 0);
-    EXPECT_EQ(1, classes.IsOpen());
-    CRegKeyBase nowhere("Software", nullptr, CRegKeyBase::modeCreate,
-                        static_cast<CRegKeyBase::Context>(-4), 0);
-    EXPECT_EQ(0, nowhere.IsOpen());
+    EXPECT_EQ(1, CRegKeyBase("Types", nullptr, kCreate, CRegKeyBase::ctxClassesRoot, 0).IsOpen());
+    EXPECT_EQ(0, CRegKeyBase("Software", nullptr, kCreate, static_cast<CRegKeyBase::Context>(-4), 0)
+                     .IsOpen());
 
-    // Below an open parent, which the object never closes.
-    CRegKeyBase parent("Software\\A", nullptr, CRegKeyBase::modeOpen, CRegKeyBase::ctxLocalMachine,
-                       0);
+    // Below an open parent, which the object never closes; only mode 1 creates.
+    CRegKeyBase parent("Software\\A", nullptr, kOpen, CRegKeyBase::ctxLocalMachine, 0);
     {
-        CRegKeyBase child("B\\C", CRegKeyBase::modeOpen, parent, 0);
         char where[8];
-        EXPECT_EQ(3, child.GetString("where", "", where, sizeof where));
-        CRegKeyBase created("New\\Key", CRegKeyBase::modeCreate, parent, 0);
-        EXPECT_EQ(1, created.IsOpen());
-        CRegKeyBase notCreated("Other", static_cast<CRegKeyBase::Mode>(2), parent, 0);
-        EXPECT_EQ(0, notCreated.IsOpen());
+        EXPECT_EQ(3, CRegKeyBase("B\\C", kOpen, parent, 0).GetString("where", "", where, 8));
+        EXPECT_EQ(1, CRegKeyBase("New\\Key", kCreate, parent, 0).IsOpen());
+        EXPECT_EQ(0, CRegKeyBase("Other", static_cast<CRegKeyBase::Mode>(2), parent, 0).IsOpen());
     }
     EXPECT_TRUE(keyExists(parent, "New\\Key"));
-}
 
-TEST_F(RegKey, PathCutShortByTheHeapOpensNothing) {
-    CRegKeyBase top("Software\\A", nullptr, CRegKeyBase::modeCreate, CRegKeyBase::ctxCurrentUser,
-                    0);
+    // A path the heap cut short opens nothing (it might name the parent).
     {
         HeapFailureScope fail(2); // the path's backslash
-        CRegKeyBase key("Software\\A", "B", CRegKeyBase::modeCreate, CRegKeyBase::ctxCurrentUser,
-                        0);
+        CRegKeyBase key("Software\\A", "B", kCreate, CRegKeyBase::ctxLocalMachine, 0);
         EXPECT_EQ(0, key.IsOpen());
-        key.SetDword("Value", 1);
     }
-    EXPECT_EQ(5ul, top.GetDword("Value", 5));
-    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\A\\B"));
 }
 
 TEST_F(RegKey, StringValuesAndTheirDefaults) {
-    CRegKeyBase key("Software\\Strings", nullptr, CRegKeyBase::modeCreate,
-                    CRegKeyBase::ctxCurrentUser, 0);
+    CRegKeyBase key("Software\\Strings", nullptr, kCreate, kUser, 0);
     key.SetString("Three", "abc");
+    key.SetString("Null", nullptr); // nothing
     DWORD size = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Three", nullptr, nullptr, nullptr, &size));
     EXPECT_EQ(4u, size);
-
-    char buffer[16];
-    EXPECT_EQ(3, key.GetString("Three", "d", buffer, 16));
-    EXPECT_STREQ("abc", buffer);
-    EXPECT_EQ(1, key.GetString("Three", "d", buffer, 2));
-    EXPECT_STREQ("d", buffer);
-    // The default is cut to the buffer and terminated; nothing is written past it.
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(3, key.GetString("Missing", "a long default", buffer, 4));
-    EXPECT_EQ(0, std::memcmp("a l\0#", buffer, 5));
-    EXPECT_EQ(0, key.GetString("Missing", "x", buffer, 0));
-    EXPECT_EQ('a', buffer[0]);
-
-    // Other types count as missing.
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              RegQueryValueExA(key, "Null", nullptr, nullptr, nullptr, &size));
     const char expand[] = "%PATH%";
-    RegSetValueExA(key, "Expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expand),
-                   sizeof expand);
+    RegSetValueExA(key, "Expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expand), 7);
     key.SetDword("Number", 5);
-    EXPECT_EQ(2, key.GetString("Expand", "df", buffer, 16));
-    CString text;
-    key.GetString("Expand", "dflt", &text);
-    EXPECT_STREQ("dflt", text);
-    key.GetString("Number", "num", &text);
-    EXPECT_STREQ("num", text);
-    key.GetString("Three", "dflt", &text);
-    EXPECT_STREQ("abc", text);
-    key.SetString(nullptr, "the default value");
-    key.GetString("", "", &text);
-    EXPECT_STREQ("the default value", text);
-
-    // Values written without a terminator by other programs still read as terminated text.
+    // Written by other programs: without a terminator, and empty.
     RegSetValueExA(key, "Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>("xyz"), 3);
     RegSetValueExA(key, "Nothing", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 0);
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(3, key.GetString("Bare", "d", buffer, 16));
+
+    // The default is cut to the buffer and terminated; nothing is written past it.
+    const struct {
+        const char* name;
+        const char* def;
+        int size;
+        int result;
+        const char* text;
+    } cases[] = {{"Three", "d", 16, 3, "abc"},       {"Three", "d", 2, 1, "d"},
+                 {"Missing", "a long", 4, 3, "a l"}, {"Expand", "df", 16, 2, "df"},
+                 {"Number", "df", 16, 2, "df"},      {"Bare", "d", 16, 3, "xyz"},
+                 {"Bare", "d", 3, 1, "d"},           {"Nothing", "d", 16, 0, ""}};
+    for (const auto& c : cases) {
+        char buffer[17];
+        std::memset(buffer, '#', sizeof buffer);
+        EXPECT_EQ(c.result, key.GetString(c.name, c.def, buffer, c.size)) << c.name;
+        EXPECT_STREQ(c.text, buffer) << c.name;
+        EXPECT_EQ('#', buffer[c.size]) << c.name;
+    }
+    char buffer[4] = "xyz";
+    EXPECT_EQ(0, key.GetString("Missing", "x", buffer, 0));
+    EXPECT_EQ(0, key.GetString("Missing", "x", nullptr, 4));
     EXPECT_STREQ("xyz", buffer);
-    EXPECT_EQ(1, key.GetString("Bare", "d", buffer, 3));
-    EXPECT_EQ(0, key.GetString("Nothing", "d", buffer, 16));
-    EXPECT_STREQ("", buffer);
+
+    CString text;
+    for (const char* name : {"Expand", "Number", "Missing"}) {
+        key.GetString(name, "dflt", &text);
+        EXPECT_STREQ("dflt", text) << name;
+    }
     key.GetString("Bare", "d", &text);
     EXPECT_STREQ("xyz", text);
     key.GetString("Nothing", "d", &text);
     EXPECT_STREQ("", text);
-
-    // No block for the value: the default.
+    key.SetString(nullptr, "the default value");
+    key.GetString("", "", &text);
+    EXPECT_STREQ("the default value", text);
     {
-        HeapFailureScope fail(1);
+        HeapFailureScope fail(1); // no block for the value: the default
         key.GetString("Three", "fallback", &text);
     }
     EXPECT_STREQ("fallback", text);
 }
 
 TEST_F(RegKey, DwordsAreFourBytesAndDataBlocksMatchTheirLength) {
-    CRegKeyBase key("Software\\Numbers", nullptr, CRegKeyBase::modeCreate,
-                    CRegKeyBase::ctxCurrentUser, 0);
+    CRegKeyBase key("Software\\Numbers", nullptr, kCreate, kUser, 0);
     key.SetDword("Wide", static_cast<unsigned long>(0x123456789ull));
     DWORD type = 0;
     DWORD size = 0;
@@ -229,28 +197,25 @@ TEST_F(RegKey, DwordsAreFourBytesAndDataBlocksMatchTheirLength) {
     EXPECT_EQ(9ul, key.GetDword("Missing", 9));
 
     unsigned char eight[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    unsigned char ten[10] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+    unsigned char ten[10] = {};
     key.SetData("Eight", eight, 8);
     key.SetData("Ten", ten, 10);
     unsigned char buffer[8] = {};
     EXPECT_EQ(8, key.GetData("Eight", buffer, 8));
     EXPECT_EQ(0, std::memcmp(eight, buffer, 8));
-    std::memset(buffer, 0, sizeof buffer);
+    std::memset(buffer, 0x55, sizeof buffer);
     EXPECT_EQ(10, key.GetData("Ten", buffer, 8));
-    EXPECT_EQ(0, buffer[0]);
+    EXPECT_EQ(0x55, buffer[0]);
     EXPECT_EQ(0, key.GetData("Missing", buffer, 8));
+    EXPECT_EQ(3, key.GetData("Text", buffer, 8)); // another type: its stored size
     EXPECT_EQ(10, key.GetDataLength("Ten"));
     EXPECT_EQ(0, key.GetDataLength("Text"));
-    EXPECT_EQ(3, key.GetData("Text", buffer, 8)); // another type: its stored size
     EXPECT_EQ(0, key.GetDataLength("Missing"));
 
     // Enumeration passes through, with the sizes at unsigned long width.
     char name[16];
-    unsigned long nameSize = sizeof name;
-    unsigned long valueType = 0;
-    unsigned char data[16];
-    unsigned long dataSize = sizeof data;
-    ASSERT_EQ(ERROR_SUCCESS, key.EnumValue(0, name, &nameSize, &valueType, data, &dataSize));
+    unsigned long nameSize = sizeof name, valueType = 0, dataSize = sizeof buffer;
+    ASSERT_EQ(ERROR_SUCCESS, key.EnumValue(0, name, &nameSize, &valueType, buffer, &dataSize));
     EXPECT_STREQ("Eight", name);
     EXPECT_EQ(5ul, nameSize);
     EXPECT_EQ(static_cast<unsigned long>(REG_BINARY), valueType);
@@ -261,7 +226,8 @@ TEST_F(RegKey, DwordsAreFourBytesAndDataBlocksMatchTheirLength) {
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, key.EnumValue(5, name, &nameSize, nullptr, nullptr, nullptr));
 }
 
-// A source tree three levels deep with values at every level and a class on every key.
+// A tree three levels deep with values at every level and a class on every key, an empty
+// value, a long value name and a class longer than the copy's class buffer.
 void buildTree(HKEY root) {
     const char* paths[] = {"L1a", "L1a\\L2a", "L1a\\L2a\\L3a", "L1a\\L2b", "L1b", "L1b\\L2c\\L3b"};
     for (const char* path : paths) {
@@ -277,22 +243,31 @@ void buildTree(HKEY root) {
     }
     const DWORD top = 1;
     RegSetValueExA(root, "Top", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&top), 4);
+    RegSetValueExA(root, std::string(300, 'n').c_str(), 0, REG_BINARY, nullptr, 0);
+    HKEY wide = nullptr;
+    RegCreateKeyExA(root, "Wide", 0, const_cast<LPSTR>(std::string(300, 'c').c_str()), 0,
+                    KEY_ALL_ACCESS, nullptr, &wide, nullptr);
+    RegSetValueExA(wide, "In", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
+    RegCloseKey(wide);
 }
 
 TEST_F(RegKey, CopiesAndDeletesWholeTrees) {
-    CRegKeyBase from("Software\\From", nullptr, CRegKeyBase::modeCreate,
-                     CRegKeyBase::ctxCurrentUser, 0);
+    CRegKeyBase from("Software\\From", nullptr, kCreate, kUser, 0);
     buildTree(from);
-    CRegKeyBase to("Software\\To", nullptr, CRegKeyBase::modeCreate, CRegKeyBase::ctxCurrentUser,
-                   0);
+    CRegKeyBase to("Software\\To", nullptr, kCreate, kUser, 0);
     to.SetString("Top", "overwritten");
     to.SetString("Extra", "kept");
     CRegKeyBase::CopyKeyTree(from, to);
 
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(to, "Extra")); // kept; removed to compare
-    const std::string source = dump(from);
+    std::string source = dump(from);
     EXPECT_NE(std::string::npos, source.find("[L3b] class class of L1b\\L2c\\L3b"));
+    EXPECT_NE(std::string::npos, source.find(std::string(300, 'n') + ":3=\n"));
+    // The over-long class is not carried over; everything else is.
+    const std::size_t wideClass = source.find("[Wide] class ") + 13;
+    source.erase(wideClass, 300);
     EXPECT_EQ(source, dump(to));
+    EXPECT_EQ(1ul, to.GetDword("Top", 0));
 
     EXPECT_EQ(static_cast<unsigned long>(ERROR_BADKEY), CRegKeyBase::RegDeleteKeyAll(to, ""));
     EXPECT_EQ(static_cast<unsigned long>(ERROR_BADKEY), CRegKeyBase::RegDeleteKeyAll(to, nullptr));
@@ -300,30 +275,25 @@ TEST_F(RegKey, CopiesAndDeletesWholeTrees) {
               CRegKeyBase::RegDeleteKeyAll(to, "None"));
     EXPECT_EQ(0ul, CRegKeyBase::RegDeleteKeyAll(HKEY_CURRENT_USER, "Software\\To"));
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\To"));
-    EXPECT_EQ(0, to.GetDword("Top", 0)); // the object's key is gone with its tree
+    EXPECT_EQ(0ul, to.GetDword("Top", 0)); // the object's key is gone with its tree
 
     from.DeleteSubKey("L1a");
     EXPECT_FALSE(keyExists(from, "L1a"));
     EXPECT_TRUE(keyExists(from, "L1b\\L2c\\L3b"));
-    CRegKeyBase closed("Software\\Nowhere", nullptr, CRegKeyBase::modeOpen,
-                       CRegKeyBase::ctxCurrentUser, 0);
-    closed.DeleteSubKey("Software"); // a null parent deletes nothing
-    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, "Software\\From"));
-}
+    CRegKeyBase("Software\\Nowhere", nullptr, kOpen, kUser, 0).DeleteSubKey("Software");
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, "Software\\From")); // a null parent: nothing
 
-TEST_F(RegKey, TreeCopySkipsWhatTheHeapRefuses) {
-    CRegKeyBase from("Software\\From", nullptr, CRegKeyBase::modeCreate,
-                     CRegKeyBase::ctxCurrentUser, 0);
-    from.SetDword("A", 1);
-    from.SetDword("B", 2);
-    CRegKeyBase to("Software\\To", nullptr, CRegKeyBase::modeCreate, CRegKeyBase::ctxCurrentUser,
-                   0);
+    // A value whose block the heap refuses is skipped; the next one is copied.
+    CRegKeyBase small("Software\\Small", nullptr, kCreate, kUser, 0);
+    small.SetDword("A", 1);
+    small.SetDword("B", 2);
+    CRegKeyBase target("Software\\Target", nullptr, kCreate, kUser, 0);
     {
         HeapFailureScope fail(2); // the block for value A; the name buffer came first
-        CRegKeyBase::CopyKeyTree(from, to);
+        CRegKeyBase::CopyKeyTree(small, target);
     }
-    EXPECT_EQ(0ul, to.GetDword("A", 0));
-    EXPECT_EQ(2ul, to.GetDword("B", 0));
+    EXPECT_EQ(0ul, target.GetDword("A", 0));
+    EXPECT_EQ(2ul, target.GetDword("B", 0));
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -36,6 +35,10 @@ HKEY create(HKEY parent, const char* path, const char* cls = nullptr,
     return key;
 }
 
+LSTATUS set(HKEY key, const char* name, DWORD type, const void* data, DWORD size) {
+    return RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
 std::vector<std::string> subkeys(HKEY key) {
     std::vector<std::string> names;
     char name[256];
@@ -51,24 +54,23 @@ TEST_F(Registry, CreatesOpensAndComparesNamesWithoutCase) {
     EXPECT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), disposition);
     HKEY again = create(HKEY_CURRENT_USER, "SOFTWARE\\acme\\EDITOR", "other", &disposition);
     EXPECT_EQ(static_cast<DWORD>(REG_OPENED_EXISTING_KEY), disposition);
-
     HKEY opened = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyA(HKEY_CURRENT_USER, "software\\ACME", &opened));
     EXPECT_EQ(std::vector<std::string>{"Editor"}, subkeys(opened));
+
     HKEY missing = reinterpret_cast<HKEY>(1);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyA(opened, "Viewer", &missing));
     EXPECT_EQ(nullptr, missing);
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &missing));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, 0, &missing));
     EXPECT_EQ(ERROR_BAD_PATHNAME, RegCreateKeyA(HKEY_CURRENT_USER, "\\lead", &missing));
     EXPECT_EQ(ERROR_BAD_PATHNAME, RegCreateKeyA(HKEY_CURRENT_USER, "a\\\\b", &missing));
     EXPECT_EQ(ERROR_INVALID_PARAMETER,
               RegCreateKeyA(HKEY_CURRENT_USER, std::string(256, 'n').c_str(), &missing));
 
-    // The class belongs to the key that was created with it; intermediate keys have none.
+    // The class belongs to the key created with it; intermediate keys have none.
     char cls[32];
     DWORD clsSize = sizeof cls;
-    DWORD subCount = 0;
+    DWORD subCount = 9;
     ASSERT_EQ(ERROR_SUCCESS,
               RegQueryInfoKeyA(again, cls, &clsSize, nullptr, &subCount, nullptr, nullptr, nullptr,
                                nullptr, nullptr, nullptr, nullptr));
@@ -85,84 +87,80 @@ TEST_F(Registry, CreatesOpensAndComparesNamesWithoutCase) {
     EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyA(deep, 1, small, sizeof small));
     EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyA(deep, 4, small, sizeof small));
 
-    for (HKEY k : {deep, again, opened}) {
+    for (HKEY k : {deep, again, opened, HKEY_CURRENT_USER}) {
         EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(k));
     }
     EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(deep));
-    EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_CURRENT_USER));
+}
+
+LSTATUS query(HKEY key, const char* name, void* data, DWORD* size, DWORD* type = nullptr) {
+    return RegQueryValueExA(key, name, nullptr, type, static_cast<LPBYTE>(data), size);
+}
+
+LSTATUS enumValue(HKEY key, DWORD index, DWORD nameSize, void* data = nullptr,
+                  DWORD* size = nullptr) {
+    char name[16];
+    return RegEnumValueA(key, index, name, &nameSize, nullptr, nullptr, static_cast<LPBYTE>(data),
+                         size);
+}
+
+void counts(HKEY key, DWORD* subkeys, DWORD* values, DWORD* maxName = nullptr,
+            DWORD* maxData = nullptr) {
+    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, subkeys, nullptr,
+                                              nullptr, values, maxName, maxData, nullptr, nullptr));
 }
 
 TEST_F(Registry, StoresTypedValuesAndReportsSizes) {
     HKEY key = create(HKEY_CURRENT_USER, "Software\\Values");
     const DWORD number = 0xDEADBEEF;
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Number", 0, REG_DWORD,
-                                            reinterpret_cast<const BYTE*>(&number), 4));
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExA(key, "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>("abc"), 4));
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("dflt"), 5));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key, "Empty", 0, REG_BINARY, nullptr, 0));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegSetValueExA(key, "Bad", 0, REG_BINARY, nullptr, 3));
+    ASSERT_EQ(ERROR_SUCCESS, set(key, "Number", REG_DWORD, &number, 4));
+    ASSERT_EQ(ERROR_SUCCESS, set(key, "Text", REG_SZ, "abc", 4));
+    ASSERT_EQ(ERROR_SUCCESS, set(key, nullptr, REG_SZ, "dflt", 5));
+    ASSERT_EQ(ERROR_SUCCESS, set(key, "Empty", REG_BINARY, nullptr, 0));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, set(key, "Bad", REG_BINARY, nullptr, 3));
 
+    // Size only; then a short buffer: 234, the needed size, the buffer untouched.
     DWORD type = 0;
     DWORD size = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "TEXT", nullptr, &type, nullptr, &size));
+    ASSERT_EQ(ERROR_SUCCESS, query(key, "TEXT", nullptr, &size, &type));
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
     EXPECT_EQ(4u, size);
     char buffer[8] = "zzzzzzz";
     size = 2;
-    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "Text", nullptr, &type,
-                                                reinterpret_cast<LPBYTE>(buffer), &size));
+    EXPECT_EQ(ERROR_MORE_DATA, query(key, "Text", buffer, &size));
     EXPECT_EQ(4u, size);
     EXPECT_STREQ("zzzzzzz", buffer);
     size = sizeof buffer;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegQueryValueExA(key, "", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size));
+    ASSERT_EQ(ERROR_SUCCESS, query(key, "", buffer, &size));
     EXPECT_STREQ("dflt", buffer);
     DWORD read = 0;
     size = sizeof read;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "number", nullptr, &type,
-                                              reinterpret_cast<LPBYTE>(&read), &size));
+    ASSERT_EQ(ERROR_SUCCESS, query(key, "number", &read, &size));
     EXPECT_EQ(number, read);
-    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
     size = 99;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Empty", nullptr, &type, nullptr, &size));
+    ASSERT_EQ(ERROR_SUCCESS, query(key, "Empty", nullptr, &size));
     EXPECT_EQ(0u, size);
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExA(key, "Text", nullptr, nullptr,
-                                                        reinterpret_cast<LPBYTE>(buffer), nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, query(key, "Text", buffer, nullptr));
 
-    // Values enumerate in name order; names and data that do not fit give 234.
-    char name[8];
-    DWORD nameSize = sizeof name;
+    // Values enumerate in name order ("" first); a name or data that does not fit gives 234.
     size = sizeof buffer;
-    ASSERT_EQ(ERROR_SUCCESS, RegEnumValueA(key, 0, name, &nameSize, nullptr, &type,
-                                           reinterpret_cast<LPBYTE>(buffer), &size));
-    EXPECT_STREQ("", name);
-    EXPECT_EQ(0u, nameSize);
-    nameSize = 3;
-    EXPECT_EQ(ERROR_MORE_DATA,
-              RegEnumValueA(key, 2, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
-    nameSize = sizeof name;
+    ASSERT_EQ(ERROR_SUCCESS, enumValue(key, 0, 1, buffer, &size));
+    EXPECT_EQ(5u, size);
+    EXPECT_EQ(ERROR_MORE_DATA, enumValue(key, 2, 3));
+    EXPECT_EQ(ERROR_SUCCESS, enumValue(key, 2, 7));
     size = 1;
-    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueA(key, 3, name, &nameSize, nullptr, &type,
-                                             reinterpret_cast<LPBYTE>(buffer), &size));
+    EXPECT_EQ(ERROR_MORE_DATA, enumValue(key, 3, 8, buffer, &size));
     EXPECT_EQ(4u, size);
-    nameSize = sizeof name;
-    EXPECT_EQ(ERROR_NO_MORE_ITEMS,
-              RegEnumValueA(key, 4, name, &nameSize, nullptr, nullptr, nullptr, nullptr));
-
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, enumValue(key, 4, 8));
     DWORD values = 0, maxName = 0, maxData = 0;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                               &maxName, &maxData, nullptr, nullptr));
+    counts(key, nullptr, &values, &maxName, &maxData);
     EXPECT_EQ(4u, values);
     EXPECT_EQ(6u, maxName);
     EXPECT_EQ(5u, maxData);
 
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueA(key, "text"));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueA(key, "text"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              RegQueryValueExA(key, "Text", nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, query(key, "Text", nullptr, nullptr));
     RegCloseKey(key);
 }
 
@@ -170,27 +168,23 @@ TEST_F(Registry, DeletesLeafKeysOnlyAndStaleHandlesFail) {
     HKEY parent = create(HKEY_CURRENT_USER, "Software\\Tree");
     HKEY child = create(parent, "Child");
     const DWORD one = 1;
-    RegSetValueExA(child, "v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4);
+    set(child, "v", REG_DWORD, &one, 4);
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Tree"));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(parent, "None"));
     EXPECT_EQ(ERROR_ACCESS_DENIED, RegDeleteKeyA(HKEY_CURRENT_USER, ""));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteKeyA(parent, "None"));
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(parent, "CHILD"));
 
-    // The open handle names a key that is gone.
-    DWORD type = 0;
-    EXPECT_EQ(ERROR_KEY_DELETED, RegQueryValueExA(child, "v", nullptr, &type, nullptr, nullptr));
-    EXPECT_EQ(ERROR_KEY_DELETED,
-              RegSetValueExA(child, "v", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4));
+    // The open handle names a key that is gone; once closed it names nothing.
+    EXPECT_EQ(ERROR_KEY_DELETED, query(child, "v", nullptr, nullptr));
+    EXPECT_EQ(ERROR_KEY_DELETED, set(child, "v", REG_DWORD, &one, 4));
     HKEY grandchild = nullptr;
     EXPECT_EQ(ERROR_KEY_DELETED, RegCreateKeyA(child, "x", &grandchild));
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(child));
-    EXPECT_EQ(ERROR_INVALID_HANDLE,
-              RegQueryValueExA(child, "v", nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, query(child, "v", nullptr, nullptr));
 
     // Re-created, it is a new key without the old values.
     child = create(parent, "Child");
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
-              RegQueryValueExA(child, "v", nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, query(child, "v", nullptr, nullptr));
     RegCloseKey(child);
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(parent, "Child"));
     EXPECT_EQ(ERROR_SUCCESS, RegDeleteKeyA(parent, ""));
@@ -201,27 +195,23 @@ TEST_F(Registry, DeletesLeafKeysOnlyAndStaleHandlesFail) {
 TEST_F(Registry, PersistsAndFollowsTheStoreFile) {
     HKEY key = create(HKEY_LOCAL_MACHINE, "Software\\Persist");
     const DWORD value = 42;
-    RegSetValueExA(key, "Answer", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+    set(key, "Answer", REG_DWORD, &value, 4);
     EXPECT_EQ(ERROR_SUCCESS, RegFlushKey(key));
     PlatRegCloseStore();
-
     // Same file: the handle still works after the connection was closed.
     DWORD read = 0;
     DWORD size = sizeof read;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "Answer", nullptr, nullptr,
-                                              reinterpret_cast<LPBYTE>(&read), &size));
+    ASSERT_EQ(ERROR_SUCCESS, query(key, "Answer", &read, &size));
     EXPECT_EQ(42u, read);
 
-    // Another file: another registry, and handles of the first one name nothing there.
+    // Another file: another registry, where handles of the first one name nothing.
     setenv("KORUTIL_REGISTRY", m_dir.file("other.sqlite").c_str(), 1);
     HKEY other = nullptr;
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Persist", &other));
-    EXPECT_EQ(ERROR_INVALID_HANDLE,
-              RegQueryValueExA(key, "Answer", nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, query(key, "Answer", nullptr, nullptr));
     setenv("KORUTIL_REGISTRY", m_dir.file("registry.sqlite").c_str(), 1);
     EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\Persist", &other));
     RegCloseKey(other);
-    RegCloseKey(key);
 }
 
 TEST_F(Registry, SeveralProcessesSetValuesAtOnce) {
@@ -235,10 +225,9 @@ TEST_F(Registry, SeveralProcessesSetValuesAtOnce) {
         if (pid == 0) {
             int failures = 0;
             for (int v = 0; v < kValues; ++v) {
-                const std::string name = "w" + std::to_string(w) + "v" + std::to_string(v);
                 const DWORD data = static_cast<DWORD>(w * 1000 + v);
-                failures += RegSetValueExA(key, name.c_str(), 0, REG_DWORD,
-                                           reinterpret_cast<const BYTE*>(&data), 4) != 0;
+                const std::string name = "w" + std::to_string(w) + "v" + std::to_string(v);
+                failures += set(key, name.c_str(), REG_DWORD, &data, 4) != 0;
                 HKEY sub = nullptr;
                 failures += RegCreateKeyA(key, ("k" + std::to_string(v)).c_str(), &sub) != 0;
                 RegCloseKey(sub);
@@ -253,16 +242,9 @@ TEST_F(Registry, SeveralProcessesSetValuesAtOnce) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     DWORD values = 0, subCount = 0;
-    ASSERT_EQ(ERROR_SUCCESS,
-              RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subCount, nullptr, nullptr, &values,
-                               nullptr, nullptr, nullptr, nullptr));
+    counts(key, &subCount, &values);
     EXPECT_EQ(static_cast<DWORD>(kWriters * kValues), values);
     EXPECT_EQ(static_cast<DWORD>(kValues), subCount);
-    DWORD read = 0;
-    DWORD size = 4;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "w3v39", nullptr, nullptr,
-                                              reinterpret_cast<LPBYTE>(&read), &size));
-    EXPECT_EQ(3039u, read);
     RegCloseKey(key);
 }
 
@@ -278,13 +260,11 @@ TEST_F(Registry, DamagedOrUnusableStoresFailEveryCall) {
         HKEY out = nullptr;
         char name[64];
         DWORD size = sizeof name;
-        const DWORD one = 1;
         EXPECT_NE(ERROR_SUCCESS, RegOpenKeyA(HKEY_CURRENT_USER, "Software", &out));
         EXPECT_NE(ERROR_SUCCESS, RegCreateKeyA(HKEY_CURRENT_USER, "Software\\New", &out));
         EXPECT_EQ(nullptr, out);
-        EXPECT_NE(ERROR_SUCCESS, RegSetValueExA(handle, "v", 0, REG_DWORD,
-                                                reinterpret_cast<const BYTE*>(&one), 4));
-        EXPECT_NE(ERROR_SUCCESS, RegQueryValueExA(handle, "v", nullptr, nullptr, nullptr, &size));
+        EXPECT_NE(ERROR_SUCCESS, set(handle, "v", REG_DWORD, &size, 4));
+        EXPECT_NE(ERROR_SUCCESS, query(handle, "v", nullptr, &size));
         EXPECT_NE(ERROR_SUCCESS, RegEnumKeyA(HKEY_CURRENT_USER, 0, name, sizeof name));
         EXPECT_NE(ERROR_SUCCESS,
                   RegEnumValueA(handle, 0, name, &size, nullptr, nullptr, nullptr, nullptr));
@@ -295,7 +275,6 @@ TEST_F(Registry, DamagedOrUnusableStoresFailEveryCall) {
     };
     EXPECT_EQ(ERROR_BADDB, RegOpenKeyA(HKEY_CURRENT_USER, "Software", &key));
     everyCallFails(HKEY_CURRENT_USER);
-
     // A store whose file cannot be made (its directory is a file) fails the same way.
     setenv("KORUTIL_REGISTRY", (file + "/inside.sqlite").c_str(), 1);
     everyCallFails(HKEY_LOCAL_MACHINE);
