@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# check-windows-build.sh [BUILD_DIR [cmake options...]]: cross-builds the library for 64-bit Windows with
+# MinGW-w64 (warnings are errors), installs it into BUILD_DIR/install and builds the package
+# test's hosts against the installed package, so that the sources, the export macro, the
+# module entry, the package files and the resource helper keep working on Windows.
+# Installs the cross compiler through apt-get when it is missing. Fails on any error.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+dir=$(realpath -m "${1:-$root/build/mingw}")
+[ $# -gt 0 ] && shift
+jobs=${KORUTIL_JOBS:-$(nproc)}
+toolchain=$root/cmake/toolchains/mingw-w64.cmake
+
+packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 cmake ninja-build)
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "check-windows-build: installing ${missing[*]}"
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORUTIL_WERROR=ON \
+    -DKORUTIL_BUILD_TESTS=OFF -DKORUTIL_BUILD_BENCH=OFF -DKORUTIL_BUILD_EXAMPLES=OFF "$@" \
+    >/dev/null
+cmake --build "$dir" -j "$jobs"
+
+rm -rf "$dir/install" "$dir/host"
+cmake --install "$dir" --prefix "$dir/install" >/dev/null
+cmake -S "$root/tests/package/host" -B "$dir/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -Dkorutil_DIR="$dir/install/lib/cmake/korutil" \
+    -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
+cmake --build "$dir/host" -j "$jobs"
+
+# Both resource hosts must carry their strings in the image's resource section.
+for exe in from_rc from_res; do
+    if ! x86_64-w64-mingw32-objdump -h "$dir/host/$exe.exe" | grep -q '\.rsrc'; then
+        echo "check-windows-build: $exe.exe has no resources" >&2
+        exit 1
+    fi
+done
+echo "check-windows-build: $dir/libkorutil.dll and the package hosts build for Windows"
