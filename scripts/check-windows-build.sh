@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# check-windows-build.sh [BUILD_DIR [cmake options...]]: cross-builds the library for 64-bit Windows with
-# MinGW-w64 (warnings are errors), installs it into BUILD_DIR/install and builds the package
-# test's hosts against the installed package, so that the sources, the export macro, the
-# module entry, the package files and the resource helper keep working on Windows.
+# check-windows-build.sh [BUILD_DIR [cmake options...]]: cross-builds the library for 64-bit
+# Windows with MinGW-w64 (warnings are errors), installs it into BUILD_DIR/install (default
+# build/mingw) and builds the package test's hosts against the installed package, so that the
+# sources, the export macro, the module entry, the package files and the resource helper keep
+# working on Windows. Where Wine is installed (Debian package wine64), the hosts also run
+# against the DLL.
+# KORUTIL_MINGW_TRIPLET=i686-w64-mingw32 builds for 32-bit Windows instead.
 # Installs the cross compiler through apt-get when it is missing. Fails on any error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,8 +13,11 @@ dir=$(realpath -m "${1:-$root/build/mingw}")
 [ $# -gt 0 ] && shift
 jobs=${KORUTIL_JOBS:-$(nproc)}
 toolchain=$root/cmake/toolchains/mingw-w64.cmake
+triplet=${KORUTIL_MINGW_TRIPLET:-x86_64-w64-mingw32}
+arch=${triplet%%-*}
 
-packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 cmake ninja-build)
+debarch=${arch//_/-}
+packages=("g++-mingw-w64-$debarch-posix" "binutils-mingw-w64-$debarch" cmake ninja-build)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -30,7 +36,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORUTIL_WERROR=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORUTIL_MINGW_TRIPLET="$triplet" -DKORUTIL_WERROR=ON \
     -DKORUTIL_BUILD_TESTS=OFF -DKORUTIL_BUILD_BENCH=OFF -DKORUTIL_BUILD_EXAMPLES=OFF "$@" \
     >/dev/null
 cmake --build "$dir" -j "$jobs"
@@ -38,15 +44,33 @@ cmake --build "$dir" -j "$jobs"
 rm -rf "$dir/install" "$dir/host"
 cmake --install "$dir" --prefix "$dir/install" >/dev/null
 cmake -S "$root/tests/package/host" -B "$dir/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -Dkorutil_DIR="$dir/install/lib/cmake/korutil" \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORUTIL_MINGW_TRIPLET="$triplet" \
+    -Dkorutil_DIR="$dir/install/lib/cmake/korutil" \
     -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
 cmake --build "$dir/host" -j "$jobs"
 
 # Both resource hosts must carry their strings in the image's resource section.
 for exe in from_rc from_res; do
-    if ! x86_64-w64-mingw32-objdump -h "$dir/host/$exe.exe" | grep -q '\.rsrc'; then
+    if ! "$triplet-objdump" -h "$dir/host/$exe.exe" | grep -q '\.rsrc'; then
         echo "check-windows-build: $exe.exe has no resources" >&2
         exit 1
     fi
 done
 echo "check-windows-build: $dir/libkorutil.dll and the package hosts build for Windows"
+
+wine=/usr/lib/wine/wine64
+if [ "$arch" = x86_64 ] && [ -x "$wine" ]; then
+    # The hosts find the DLL and the MinGW runtime DLLs on Wine's search path.
+    runtime=$(dirname "$("$triplet-g++-posix" -print-file-name=libstdc++-6.dll)")
+    winpath=""
+    for d in "$dir/install/bin" "$runtime" "/usr/$triplet/lib"; do
+        winpath+="Z:${d//\//\\};"
+    done
+    for exe in package_host from_rc from_res; do
+        WINEPREFIX="$dir/wine" WINEDEBUG=-all WINEPATH="$winpath" \
+            timeout 300 "$wine" "$dir/host/$exe.exe" 2>/dev/null
+    done
+    # Wine's server lingers a few seconds after its last program; wait for it to go.
+    WINEPREFIX="$dir/wine" /usr/lib/wine/wineserver -w
+    echo "check-windows-build: the package hosts run under Wine"
+fi

@@ -2,11 +2,17 @@
 # g++-mingw-w64-x86-64-posix and binutils-mingw-w64-x86-64):
 #     cmake -S . -B build/mingw -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64.cmake
 # The posix-threads flavour of the compiler is the one whose runtime has std::thread and
-# std::mutex; KORUTIL_MINGW_THREADS=win32 picks the other.
+# std::mutex; KORUTIL_MINGW_THREADS=win32 picks the other. KORUTIL_MINGW_TRIPLET=i686-w64-mingw32
+# builds for 32-bit Windows instead (packages g++-mingw-w64-i686-posix and
+# binutils-mingw-w64-i686).
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
-set(KORUTIL_MINGW_TRIPLET x86_64-w64-mingw32)
+if(NOT DEFINED KORUTIL_MINGW_TRIPLET)
+    set(KORUTIL_MINGW_TRIPLET x86_64-w64-mingw32)
+endif()
+string(REGEX REPLACE "-.*" "" CMAKE_SYSTEM_PROCESSOR ${KORUTIL_MINGW_TRIPLET})
+# Compiler checks run in projects of their own, which read this file again.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KORUTIL_MINGW_TRIPLET KORUTIL_MINGW_THREADS)
 if(NOT DEFINED KORUTIL_MINGW_THREADS)
     set(KORUTIL_MINGW_THREADS posix)
 endif()
