@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # check-windows-build.sh [BUILD_DIR [cmake options...]]: cross-builds the library for 64-bit
 # Windows with MinGW-w64 (warnings are errors), installs it into BUILD_DIR/install (default
-# build/mingw) and builds the package test's hosts against the installed package, so that the
-# sources, the export macro, the module entry, the package files and the resource helper keep
-# working on Windows. Where Wine is installed (Debian package wine64), the hosts also run
-# against the DLL.
+# build/mingw), and builds against the installed package the package test's hosts and a host
+# built for wide characters (tests/windows), so that the sources, the export macro, the module
+# entry, the package files and the resource helper keep working on Windows. Where Wine is
+# installed (Debian package wine64), the hosts also run against the DLL.
 # KORUTIL_MINGW_TRIPLET=i686-w64-mingw32 builds for 32-bit Windows instead.
 # Installs the cross compiler through apt-get when it is missing. Fails on any error.
 set -euo pipefail
@@ -41,13 +41,17 @@ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     >/dev/null
 cmake --build "$dir" -j "$jobs"
 
-rm -rf "$dir/install" "$dir/host"
+rm -rf "$dir/install" "$dir/host" "$dir/wide_host"
 cmake --install "$dir" --prefix "$dir/install" >/dev/null
-cmake -S "$root/tests/package/host" -B "$dir/host" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORUTIL_MINGW_TRIPLET="$triplet" \
-    -Dkorutil_DIR="$dir/install/lib/cmake/korutil" \
-    -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
-cmake --build "$dir/host" -j "$jobs"
+# The package test's hosts, and a host built for wide characters.
+hosts=("$root/tests/package/host:$dir/host" "$root/tests/windows/host:$dir/wide_host")
+for pair in "${hosts[@]}"; do
+    cmake -S "${pair%%:*}" -B "${pair#*:}" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORUTIL_MINGW_TRIPLET="$triplet" \
+        -Dkorutil_DIR="$dir/install/lib/cmake/korutil" \
+        -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
+    cmake --build "${pair#*:}" -j "$jobs"
+done
 
 # Both resource hosts must carry their strings in the image's resource section.
 for exe in from_rc from_res; do
@@ -66,9 +70,9 @@ if [ "$arch" = x86_64 ] && [ -x "$wine" ]; then
     for d in "$dir/install/bin" "$runtime" "/usr/$triplet/lib"; do
         winpath+="Z:${d//\//\\};"
     done
-    for exe in package_host from_rc from_res; do
+    for exe in host/package_host host/from_rc host/from_res wide_host/wide_host; do
         WINEPREFIX="$dir/wine" WINEDEBUG=-all WINEPATH="$winpath" \
-            timeout 300 "$wine" "$dir/host/$exe.exe" 2>/dev/null
+            timeout 300 "$wine" "$dir/$exe.exe" 2>/dev/null
     done
     # Wine's server lingers a few seconds after its last program; wait for it to go.
     WINEPREFIX="$dir/wine" /usr/lib/wine/wineserver -w
