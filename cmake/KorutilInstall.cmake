@@ -30,5 +30,13 @@ if(korutil_host_helpers)
     install(FILES ${korutil_host_helpers} DESTINATION ${korutil_cmake_dir})
 endif()
 
+# Windows hosts link the system's own API; elsewhere the platform layer comes along.
+if(WIN32)
+    set(korutil_pc_libs "-lkorutil")
+    set(korutil_pc_libs_private "")
+else()
+    set(korutil_pc_libs "-lkorutil -lkorplatform")
+    set(korutil_pc_libs_private "-lpthread -ldl")
+endif()
 configure_file(cmake/korutil.pc.in ${CMAKE_CURRENT_BINARY_DIR}/korutil.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korutil.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

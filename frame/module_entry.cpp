@@ -16,20 +16,17 @@ BOOL moduleEntry(HINSTANCE module, DWORD reason, void*) {
 
 #if defined(_WIN32)
 
-namespace {
-HINSTANCE g_module = nullptr;
-}
+// The linker's symbol for the start of this module's image, which is its HINSTANCE. Unlike the
+// handle DllMain receives, it is there before the static constructors run.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 HINSTANCE thisModule() {
-    return g_module;
+    return reinterpret_cast<HINSTANCE>(&__ImageBase);
 }
 
 } // namespace korutil::detail
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        korutil::detail::g_module = module;
-    }
     return korutil::detail::moduleEntry(module, reason, reserved);
 }
 

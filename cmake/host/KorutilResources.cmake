@@ -4,7 +4,8 @@
 # Gives an executable or shared library the resources of a resource script or of a compiled
 # .res file, so that FindResourceA, LoadStringA and the string functions of korutil find them
 # under the module's own HINSTANCE. On Windows the script goes to the resource compiler as
-# usual. Elsewhere the script is compiled to .res with the mingw-w64 windres (Debian package
+# usual and a .res is linked in (made a COFF object by windres first with MinGW). Elsewhere
+# the script is compiled to .res with the mingw-w64 windres (Debian package
 # binutils-mingw-w64-x86-64), the .res is embedded into the module, and a constructor
 # generated into the module registers it with the platform layer when the module loads.
 include_guard(GLOBAL)
@@ -73,12 +74,33 @@ function(korutil_add_resources target source)
         message(FATAL_ERROR "korutil_add_resources: ${target} is not an executable or shared library")
     endif()
 
+    set(work "${CMAKE_CURRENT_BINARY_DIR}/korutil_resources/${target}")
     if(WIN32)
-        target_sources(${target} PRIVATE "${source}")
+        if(extension STREQUAL ".rc")
+            foreach(dir IN LISTS R_INCLUDE_DIRECTORIES)
+                get_filename_component(dir "${dir}" ABSOLUTE)
+                set_property(SOURCE "${source}" APPEND PROPERTY INCLUDE_DIRECTORIES "${dir}")
+            endforeach()
+            set_property(SOURCE "${source}" APPEND PROPERTY COMPILE_DEFINITIONS ${R_DEFINITIONS})
+            target_sources(${target} PRIVATE "${source}")
+        elseif(CMAKE_RC_COMPILER MATCHES "windres")
+            # The GNU linker takes resources only as a COFF object; windres makes one of the .res.
+            set(object "${work}/${base}_res.obj")
+            add_custom_command(OUTPUT "${object}"
+                COMMAND ${CMAKE_COMMAND} -E make_directory "${work}"
+                COMMAND ${CMAKE_RC_COMPILER} -J res -O coff -i "${source}" -o "${object}"
+                DEPENDS "${source}"
+                COMMENT "Converting resources ${base}.res for ${target}"
+                VERBATIM)
+            target_sources(${target} PRIVATE "${object}")
+        else()
+            # The Microsoft linker takes a compiled .res as it is.
+            set_source_files_properties("${source}" PROPERTIES EXTERNAL_OBJECT TRUE)
+            target_sources(${target} PRIVATE "${source}")
+        endif()
         return()
     endif()
 
-    set(work "${CMAKE_CURRENT_BINARY_DIR}/korutil_resources/${target}")
     if(extension STREQUAL ".rc")
         find_program(KORUTIL_WINDRES NAMES x86_64-w64-mingw32-windres windres)
         if(NOT KORUTIL_WINDRES)

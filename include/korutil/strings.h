@@ -53,7 +53,16 @@ public:
     // Replaces the text by the string resource `id` of the module (at most 255 characters).
     // 0 and the text unchanged if there is no such string; 0 and the string empty if the
     // heap refuses the copy.
+#if defined(_WIN32) && defined(UNICODE)
+    // A host built for wide characters sees LoadString as LoadStringW; the library's is the
+    // 8-bit LoadStringA, and the wide name forwards to it.
+    int LoadStringA(HINSTANCE instance, int id);
+    int LoadStringW(HINSTANCE instance, int id) {
+        return LoadStringA(instance, id);
+    }
+#else
     int LoadString(HINSTANCE instance, int id);
+#endif
 
     // Inserts `count` copies of `c` before `position` (0 to GetLength()). 0 and the text
     // unchanged when the position or count is out of range or the heap refuses.
