@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: a normal build, a build with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a ThreadSanitizer build for the threaded tests.
+# UndefinedBehaviorSanitizer, and a ThreadSanitizer build for the threaded tests; then
+# cross-builds the library for Windows, so that the same sources keep building there.
 # Warnings are errors. Installs what it needs first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -37,5 +38,7 @@ run_suite() {
 run_suite normal "" -DKORUTIL_BUILD_BENCH=ON
 run_suite asan-ubsan "" -DKORUTIL_SANITIZE=address,undefined -DKORUTIL_BUILD_EXAMPLES=OFF
 run_suite tsan "-L threads" -DKORUTIL_SANITIZE=thread -DKORUTIL_BUILD_EXAMPLES=OFF
+echo "== windows cross-build"
+bash scripts/check-windows-build.sh "$out/mingw"
 echo "== all suites passed"
 echo "$passed passed, $failed failed"
