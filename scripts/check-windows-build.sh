@@ -18,22 +18,7 @@ arch=${triplet%%-*}
 
 debarch=${arch//_/-}
 packages=("g++-mingw-w64-$debarch-posix" "binutils-mingw-w64-$debarch" cmake ninja-build)
-missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$p")
-    fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "check-windows-build: installing ${missing[*]}"
-    sudo=""
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo="sudo"
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash "$root/scripts/setup.sh" "${packages[@]}"
 
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DKORUTIL_MINGW_TRIPLET="$triplet" -DKORUTIL_WERROR=ON \

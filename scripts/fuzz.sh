@@ -4,7 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-KORUTIL_EXTRA_PACKAGES="clang libclang-rt-dev" bash scripts/setup.sh
+bash scripts/setup.sh
+bash scripts/setup.sh clang libclang-rt-dev
 seconds=${1:-60}
 out="${KORUTIL_BUILD_ROOT:-$root/build}/fuzz"
 bash scripts/build.sh "$out" -DKORUTIL_BUILD_EXAMPLES=OFF >/dev/null

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and benchmarking korutil need.
 # Does nothing when they are all present, so it also works offline on a prepared machine.
-# KORUTIL_EXTRA_PACKAGES names more packages for scripts that need them (fuzzing: clang).
+# setup.sh PACKAGE... installs the named packages instead (fuzzing and cross-building use it).
 set -euo pipefail
 
-packages=(${KORUTIL_EXTRA_PACKAGES:-}
+packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev libboost-dev
     libsqlite3-dev sqlite3
     binutils-mingw-w64-x86-64
 )
+
+if [ $# -gt 0 ]; then
+    packages=("$@")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -95,6 +95,24 @@ bool copyName(const std::string& name, LPSTR out, DWORD capacity) {
     return true;
 }
 
+// Hands a value's data to the caller: the size alone when lpData is null, ERROR_MORE_DATA with
+// the needed size when the buffer is too small.
+LSTATUS copyValueData(const void* data, DWORD size, LPBYTE lpData, LPDWORD lpcbData) {
+    if (lpData) {
+        if (*lpcbData < size) {
+            *lpcbData = size;
+            return ERROR_MORE_DATA;
+        }
+        if (size) {
+            std::memcpy(lpData, data, size);
+        }
+    }
+    if (lpcbData) {
+        *lpcbData = size;
+    }
+    return ERROR_SUCCESS;
+}
+
 LSTATUS openKey(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     if (!phkResult) {
         return ERROR_INVALID_PARAMETER;
@@ -273,21 +291,7 @@ extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWOR
         if (lpType) {
             *lpType = static_cast<DWORD>(q.integer(0));
         }
-        const void* data = q.blob(1);
-        const auto size = static_cast<DWORD>(q.bytes(1));
-        if (lpData) {
-            if (*lpcbData < size) {
-                *lpcbData = size;
-                return ERROR_MORE_DATA;
-            }
-            if (size) {
-                std::memcpy(lpData, data, size);
-            }
-        }
-        if (lpcbData) {
-            *lpcbData = size;
-        }
-        return ERROR_SUCCESS;
+        return copyValueData(q.blob(1), static_cast<DWORD>(q.bytes(1)), lpData, lpcbData);
     });
 }
 
@@ -403,21 +407,7 @@ extern "C" LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueN
         if (lpType) {
             *lpType = static_cast<DWORD>(q.integer(1));
         }
-        const void* data = q.blob(2);
-        const auto size = static_cast<DWORD>(q.bytes(2));
-        if (lpData) {
-            if (*lpcbData < size) {
-                *lpcbData = size;
-                return ERROR_MORE_DATA;
-            }
-            if (size) {
-                std::memcpy(lpData, data, size);
-            }
-        }
-        if (lpcbData) {
-            *lpcbData = size;
-        }
-        return ERROR_SUCCESS;
+        return copyValueData(q.blob(2), static_cast<DWORD>(q.bytes(2)), lpData, lpcbData);
     });
 }
 
