@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <functional>
+#include <vector>
 
 namespace korutil::test {
 
@@ -22,6 +23,26 @@ inline int runInChild(const std::function<int()>& body) {
     int status = 0;
     const bool exited = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status);
     return exited ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `body(i)` for i = 0 .. count - 1 in as many child processes at once, and returns how
+// many of them did not exit with 0. `body` must not use the framework's assertions.
+inline int runInChildrenAtOnce(int count, const std::function<int(int)>& body) {
+    std::vector<pid_t> children;
+    for (int i = 0; i < count; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            _exit(body(i));
+        }
+        children.push_back(pid);
+    }
+    int failed = 0;
+    for (pid_t pid : children) {
+        int status = 0;
+        failed += !(pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+                    WEXITSTATUS(status) == 0);
+    }
+    return failed;
 }
 
 // For a child: writes past `bytes` come short or fail instead of raising SIGXFSZ. Returns the

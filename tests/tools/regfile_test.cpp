@@ -1,4 +1,4 @@
-#include "support/temp_dir.h"
+#include "support/private_registry.h"
 
 #include "regfile.h"
 
@@ -17,17 +17,7 @@
 
 namespace {
 
-using korutil::test::TempDir;
-
-class RegFile : public ::testing::Test {
-protected:
-    void SetUp() override { setenv("KORUTIL_REGISTRY", m_dir.file("registry.sqlite").c_str(), 1); }
-    void TearDown() override {
-        PlatRegCloseStore();
-        unsetenv("KORUTIL_REGISTRY");
-    }
-    TempDir m_dir;
-};
+class RegFile : public korutil::test::PrivateRegistry {};
 
 void set(HKEY key, const char* name, DWORD type, const std::string& bytes) {
     ASSERT_EQ(ERROR_SUCCESS,

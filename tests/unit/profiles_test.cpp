@@ -1,3 +1,4 @@
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 #include <korutil/platform.h>
@@ -191,26 +192,16 @@ TEST(Profiles, ConcurrentWritersInSeveralProcessesLoseNothing) {
     const std::string ini = dir.file("shared.ini");
     constexpr int kWriters = 4;
     constexpr int kKeys = 25;
-    std::vector<pid_t> children;
-    for (int w = 0; w < kWriters; ++w) {
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            int failures = 0;
-            for (int k = 0; k < kKeys; ++k) {
-                const std::string key = "w" + std::to_string(w) + "k" + std::to_string(k);
-                failures += !WritePrivateProfileStringA(k % 2 ? "odd" : "even", key.c_str(),
-                                                        std::to_string(k).c_str(), ini.c_str());
-            }
-            _exit(failures);
-        }
-        children.push_back(pid);
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(pid, waitpid(pid, &status, 0));
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    EXPECT_EQ(0, korutil::test::runInChildrenAtOnce(kWriters, [&](int w) {
+                  int failures = 0;
+                  for (int k = 0; k < kKeys; ++k) {
+                      const std::string key = "w" + std::to_string(w) + "k" + std::to_string(k);
+                      failures +=
+                          !WritePrivateProfileStringA(k % 2 ? "odd" : "even", key.c_str(),
+                                                      std::to_string(k).c_str(), ini.c_str());
+                  }
+                  return failures;
+              }));
     for (int w = 0; w < kWriters; ++w) {
         for (int k = 0; k < kKeys; ++k) {
             const std::string key = "w" + std::to_string(w) + "k" + std::to_string(k);

@@ -1,4 +1,4 @@
-#include "support/temp_dir.h"
+#include "support/private_registry.h"
 
 #include "frame/heap.h"
 
@@ -13,17 +13,13 @@
 namespace {
 
 using korutil::detail::HeapFailureScope;
-using korutil::test::TempDir;
 
-class RegKey : public ::testing::Test {
+class RegKey : public korutil::test::PrivateRegistry {
 protected:
-    void SetUp() override { setenv("KORUTIL_REGISTRY", m_dir.file("registry.sqlite").c_str(), 1); }
     void TearDown() override {
         CRegKeyBase::EnableAll();
-        PlatRegCloseStore();
-        unsetenv("KORUTIL_REGISTRY");
+        PrivateRegistry::TearDown();
     }
-    TempDir m_dir;
 };
 
 constexpr CRegKeyBase::Mode kCreate = CRegKeyBase::modeCreate;

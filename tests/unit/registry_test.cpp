@@ -1,4 +1,5 @@
-#include "support/temp_dir.h"
+#include "support/child_process.h"
+#include "support/private_registry.h"
 
 #include <korutil/platform.h>
 
@@ -14,18 +15,8 @@
 
 namespace {
 
-using korutil::test::TempDir;
-
 // Every test gets a registry file of its own.
-class Registry : public ::testing::Test {
-protected:
-    void SetUp() override { setenv("KORUTIL_REGISTRY", m_dir.file("registry.sqlite").c_str(), 1); }
-    void TearDown() override {
-        PlatRegCloseStore();
-        unsetenv("KORUTIL_REGISTRY");
-    }
-    TempDir m_dir;
-};
+class Registry : public korutil::test::PrivateRegistry {};
 
 HKEY create(HKEY parent, const char* path, const char* cls = nullptr,
             DWORD* disposition = nullptr) {
@@ -218,29 +209,18 @@ TEST_F(Registry, SeveralProcessesSetValuesAtOnce) {
     HKEY key = create(HKEY_CURRENT_USER, "Software\\Shared");
     constexpr int kWriters = 4;
     constexpr int kValues = 40;
-    std::vector<pid_t> children;
-    for (int w = 0; w < kWriters; ++w) {
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            int failures = 0;
-            for (int v = 0; v < kValues; ++v) {
-                const DWORD data = static_cast<DWORD>(w * 1000 + v);
-                const std::string name = "w" + std::to_string(w) + "v" + std::to_string(v);
-                failures += set(key, name.c_str(), REG_DWORD, &data, 4) != 0;
-                HKEY sub = nullptr;
-                failures += RegCreateKeyA(key, ("k" + std::to_string(v)).c_str(), &sub) != 0;
-                RegCloseKey(sub);
-            }
-            _exit(failures);
-        }
-        children.push_back(pid);
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(pid, waitpid(pid, &status, 0));
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+    EXPECT_EQ(0, korutil::test::runInChildrenAtOnce(kWriters, [&](int w) {
+                  int failures = 0;
+                  for (int v = 0; v < kValues; ++v) {
+                      const DWORD data = static_cast<DWORD>(w * 1000 + v);
+                      const std::string name = "w" + std::to_string(w) + "v" + std::to_string(v);
+                      failures += set(key, name.c_str(), REG_DWORD, &data, 4) != 0;
+                      HKEY sub = nullptr;
+                      failures += RegCreateKeyA(key, ("k" + std::to_string(v)).c_str(), &sub) != 0;
+                      RegCloseKey(sub);
+                  }
+                  return failures;
+              }));
     DWORD values = 0, subCount = 0;
     counts(key, &subCount, &values);
     EXPECT_EQ(static_cast<DWORD>(kWriters * kValues), values);
