@@ -1,3 +1,4 @@
+#include "kernel/no_throw.h"
 #include "kernel/file_object.h"
 
 #include <korutil/platform/errors.h>
@@ -103,8 +104,7 @@ BOOL fail(DWORD error) {
 } // namespace
 } // namespace korutil::detail
 
-extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
-                                 BOOL bFailIfExists) {
+static BOOL copyFile(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists) {
     using namespace korutil::detail;
     if (!lpExistingFileName || !lpNewFileName) {
         return fail(ERROR_INVALID_PARAMETER);
@@ -166,4 +166,10 @@ extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName
     copy.kept();
     SetLastError(NO_ERROR);
     return TRUE;
+}
+
+extern "C" BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
+                                 BOOL bFailIfExists) {
+    return korutil::detail::failOnBadAlloc(
+        BOOL(FALSE), [&] { return copyFile(lpExistingFileName, lpNewFileName, bFailIfExists); });
 }

@@ -1,3 +1,4 @@
+#include "kernel/no_throw.h"
 #include "kernel/file_object.h"
 
 #include <korutil/platform/errors.h>
@@ -99,7 +100,7 @@ void describe(const std::string& dir, const char* name, WIN32_FIND_DATAA& data) 
 
 using korutil::detail::FindObject;
 
-extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+static HANDLE findFirstFile(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
     if (!lpFileName || !lpFindFileData) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -150,7 +151,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lp
     return handle;
 }
 
-extern "C" BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+static BOOL findNextFile(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
     auto search = korutil::detail::lookupHandleAs<FindObject>(hFindFile);
     if (!search) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -176,4 +177,14 @@ extern "C" BOOL WINAPI FindClose(HANDLE hFindFile) {
         return FALSE;
     }
     return CloseHandle(hFindFile);
+}
+
+extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
+    return korutil::detail::failOnBadAlloc(
+        INVALID_HANDLE_VALUE, [&] { return findFirstFile(lpFileName, lpFindFileData); });
+}
+
+extern "C" BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE),
+                                           [&] { return findNextFile(hFindFile, lpFindFileData); });
 }

@@ -1,3 +1,4 @@
+#include "kernel/no_throw.h"
 #include <korutil/platform/errors.h>
 #include <korutil/platform/profiles.h>
 
@@ -469,9 +470,8 @@ bool ensureDirectory(const std::string& dir) {
 
 } // namespace
 
-extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
-                                                 LPCSTR lpDefault, LPSTR lpReturnedString,
-                                                 DWORD nSize, LPCSTR lpFileName) {
+static DWORD getProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,
+                              LPSTR lpReturnedString, DWORD nSize, LPCSTR lpFileName) {
     std::shared_ptr<const Document> doc;
     if (lpFileName && *lpFileName) {
         doc = loadForRead(resolvePath(lpFileName));
@@ -515,8 +515,8 @@ extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyN
     return copyOut(def, lpReturnedString, nSize);
 }
 
-extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
-                                                  LPCSTR lpString, LPCSTR lpFileName) {
+static BOOL writeProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
+                               LPCSTR lpFileName) {
     if (!lpAppName && !lpKeyName && !lpString) {
         return TRUE; // a flush: every write is already on disk
     }
@@ -567,4 +567,20 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
         return FALSE;
     }
     return TRUE;
+}
+
+extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
+                                                 LPCSTR lpDefault, LPSTR lpReturnedString,
+                                                 DWORD nSize, LPCSTR lpFileName) {
+    return korutil::detail::failOnBadAlloc(DWORD(0), [&] {
+        return getProfileString(lpAppName, lpKeyName, lpDefault, lpReturnedString, nSize,
+                                lpFileName);
+    });
+}
+
+extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
+                                                  LPCSTR lpString, LPCSTR lpFileName) {
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&] {
+        return writeProfileString(lpAppName, lpKeyName, lpString, lpFileName);
+    });
 }

@@ -1,3 +1,4 @@
+#include "kernel/no_throw.h"
 #include "registry/store.h"
 
 #include <cstring>
@@ -20,7 +21,8 @@ template <class F> LSTATUS withStore(F body) {
     if (DWORD status = store.connect()) {
         return static_cast<LSTATUS>(status);
     }
-    return static_cast<LSTATUS>(body(store));
+    return static_cast<LSTATUS>(
+        korutil::detail::failOnBadAlloc(DWORD(ERROR_OUTOFMEMORY), [&] { return body(store); }));
 }
 
 // A key path split at its backslashes. A trailing backslash is allowed; a leading one or an

@@ -1,0 +1,20 @@
+// The layer's calls never throw: one that runs out of memory inside the C++ library fails the
+// way the system would report it.
+#pragma once
+
+#include <korutil/platform/errors.h>
+
+#include <new>
+
+namespace korutil::detail {
+
+template <class Result, class Body> Result failOnBadAlloc(Result failure, Body body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return failure;
+    }
+}
+
+} // namespace korutil::detail
