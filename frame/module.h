@@ -19,8 +19,8 @@
 #if defined(__GNUC__)
 #define KORUTIL_STATIC_OBJECT(rank) __attribute__((init_priority(rank)))
 #else
-// MSVC has no per-object rank; the ranked objects go to the library segment, which is
-// initialised before the ordinary one, and their files are linked in rank order.
+// MSVC has no per-object rank: there objects in different files are built in link order,
+// and the build links the subsystems in rank order (strings before schedule).
 #define KORUTIL_STATIC_OBJECT(rank)
 #endif
 
