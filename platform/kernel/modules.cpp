@@ -1,6 +1,7 @@
 #include <korutil/platform/errors.h>
 #include <korutil/platform/modules.h>
 
+#include "kernel/file_object.h"
 #include "kernel/text_encoding.h"
 
 #include <link.h>
@@ -89,12 +90,7 @@ extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     if (!lpModuleName) {
         hit = findModule([](const LoadedModule&, bool isMain) { return isMain; }, found);
     } else {
-        std::string wanted(lpModuleName);
-        for (char& c : wanted) {
-            if (c == '\\') {
-                c = '/';
-            }
-        }
+        std::string wanted = korutil::detail::nativePath(lpModuleName);
         const bool byPath = wanted.find('/') != std::string::npos;
         if (byPath) {
             wanted = absolutePath(wanted.c_str());

@@ -1,3 +1,4 @@
+#include "kernel/file_object.h"
 #include "kernel/no_throw.h"
 #include <korutil/platform/errors.h>
 #include <korutil/platform/profiles.h>
@@ -161,35 +162,18 @@ bool hasDirectory(const std::string& name) {
 }
 
 std::string resolvePath(const char* fileName) {
-    std::string name(fileName);
-    for (char& c : name) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
+    const std::string name = korutil::detail::nativePath(fileName);
     return hasDirectory(name) ? name : configHome() + "/" + name;
 }
 
+// The file layer's codes, seen from a write: a missing piece of the path is a missing
+// directory, and what the file layer cannot name is a write fault.
 DWORD errorFromErrno(int e) {
-    switch (e) {
-    case ENOENT:
-    case ENOTDIR:
+    if (e == ENOENT) {
         return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-        return ERROR_ACCESS_DENIED;
-    case ENOSPC:
-    case EDQUOT:
-        return ERROR_DISK_FULL;
-    case ENAMETOOLONG:
-        return ERROR_FILENAME_EXCED_RANGE;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-        return ERROR_WRITE_FAULT;
     }
+    const DWORD error = korutil::detail::windowsError(e, std::string());
+    return error == ERROR_INVALID_FUNCTION ? ERROR_WRITE_FAULT : error;
 }
 
 bool readAll(int fd, std::string& out) {
