@@ -8,6 +8,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev libboost-dev
     libsqlite3-dev sqlite3
+    libfreetype-dev libfontconfig-dev libpng-dev fonts-liberation2 fonts-dejavu-core
     binutils-mingw-w64-x86-64
 )
 

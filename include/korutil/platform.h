@@ -21,4 +21,7 @@
 #include <korutil/platform/profiles.h>
 #include <korutil/platform/registry.h>
 #include <korutil/platform/version.h>
+#include <korutil/platform/gdi.h>
+#include <korutil/platform/rects.h>
+#include <korutil/platform/user.h>
 #endif

@@ -1,20 +1,18 @@
 #include "kernel/handle_table.h"
+#include "kernel/handle_map.h"
 
 #include <korutil/platform/errors.h>
 #include <korutil/platform/handles.h>
 
+#include <atomic>
 #include <mutex>
-#include <unordered_map>
 
 namespace korutil::detail {
 namespace {
 
 struct HandleTable {
     std::mutex lock;
-    std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>> objects;
-    // Multiples of 4 as Windows hands out, starting well above null and never reaching
-    // INVALID_HANDLE_VALUE.
-    std::uintptr_t next = 0x1000;
+    HandleMap<KernelObject> objects;
 };
 
 HandleTable& table() {
@@ -24,38 +22,28 @@ HandleTable& table() {
 
 } // namespace
 
+std::uintptr_t nextHandleValue() {
+    static std::atomic<std::uintptr_t> next{0x1000};
+    return next.fetch_add(4, std::memory_order_relaxed);
+}
+
 HANDLE insertHandle(std::shared_ptr<KernelObject> object) {
-    if (!object) {
-        return nullptr;
-    }
     HandleTable& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
-    std::uintptr_t value = t.next;
-    t.next += 4;
-    t.objects.emplace(value, std::move(object));
-    return reinterpret_cast<HANDLE>(value);
+    return reinterpret_cast<HANDLE>(t.objects.insert(std::move(object)));
 }
 
 std::shared_ptr<KernelObject> lookupHandle(HANDLE handle) {
     HandleTable& t = table();
     std::lock_guard<std::mutex> guard(t.lock);
-    auto it = t.objects.find(reinterpret_cast<std::uintptr_t>(handle));
-    return it == t.objects.end() ? nullptr : it->second;
+    const auto* found = t.objects.find(reinterpret_cast<std::uintptr_t>(handle));
+    return found ? *found : nullptr;
 }
 
 std::shared_ptr<KernelObject> removeHandle(HANDLE handle) {
     HandleTable& t = table();
-    std::shared_ptr<KernelObject> object;
-    {
-        std::lock_guard<std::mutex> guard(t.lock);
-        auto it = t.objects.find(reinterpret_cast<std::uintptr_t>(handle));
-        if (it == t.objects.end()) {
-            return nullptr;
-        }
-        object = std::move(it->second);
-        t.objects.erase(it);
-    }
-    return object;
+    std::lock_guard<std::mutex> guard(t.lock);
+    return t.objects.remove(reinterpret_cast<std::uintptr_t>(handle));
 }
 
 } // namespace korutil::detail
