@@ -24,4 +24,7 @@
 #include <korutil/platform/gdi.h>
 #include <korutil/platform/rects.h>
 #include <korutil/platform/user.h>
+#include <korutil/platform/menus.h>
+#include <korutil/platform/commctrl.h>
+#include <korutil/platform/speaker.h>
 #endif

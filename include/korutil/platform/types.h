@@ -54,6 +54,7 @@ typedef DWORD* PDWORD;
 typedef LONG* PLONG;
 typedef LONG* LPLONG;
 typedef void* LPVOID;
+typedef void* PVOID;
 typedef const void* LPCVOID;
 typedef CHAR* LPSTR;
 typedef const CHAR* LPCSTR;
