@@ -170,41 +170,12 @@ TEST(GdiLines, StylesRepeatTheirRunsFromEachLineStart) {
     }
 }
 
+// The sixteen modes by their names, in R2_ order.
 std::uint32_t rop2Model(int mode, std::uint32_t p, std::uint32_t d) {
-    switch (mode) {
-    case R2_BLACK:
-        return 0;
-    case R2_NOTMERGEPEN:
-        return ~(p | d);
-    case R2_MASKNOTPEN:
-        return ~p & d;
-    case R2_NOTCOPYPEN:
-        return ~p;
-    case R2_MASKPENNOT:
-        return p & ~d;
-    case R2_NOT:
-        return ~d;
-    case R2_XORPEN:
-        return p ^ d;
-    case R2_NOTMASKPEN:
-        return ~(p & d);
-    case R2_MASKPEN:
-        return p & d;
-    case R2_NOTXORPEN:
-        return ~(p ^ d);
-    case R2_NOP:
-        return d;
-    case R2_MERGENOTPEN:
-        return ~p | d;
-    case R2_COPYPEN:
-        return p;
-    case R2_MERGEPENNOT:
-        return p | ~d;
-    case R2_MERGEPEN:
-        return p | d;
-    default:
-        return ~0u;
-    }
+    const std::uint32_t results[16] = {0,     ~(p | d), ~p & d, ~p,       p & ~d, ~d,
+                                       p ^ d, ~(p & d), p & d,  ~(p ^ d), d,      ~p | d,
+                                       p,     p | ~d,   p | d,  ~0u};
+    return results[mode - 1];
 }
 
 // Every mode, bit by bit on pixel values: colours on a 32-bit bitmap, colour-table indices on
