@@ -2,8 +2,13 @@
 // COLORREF per pixel, row by row.
 #pragma once
 
+#include "support/pictures.h"
+
 #include <korutil/platform.h>
 
+#include <gtest/gtest.h>
+
+#include <string>
 #include <vector>
 
 namespace korutil::test {
@@ -53,5 +58,15 @@ private:
     HDC m_dc;
     HBITMAP m_bitmap = nullptr;
 };
+
+// Fails with `what` and the picture of what was drawn when `ok` is false (the picture is saved
+// before the failure is reported, so that pictureOnFailure's rule cannot miss it).
+inline bool checkDrawing(bool ok, const Canvas& canvas, const std::string& label,
+                         const std::string& what) {
+    if (!ok) {
+        ADD_FAILURE() << what << " (picture: " << savePicture(canvas.bitmap(), label) << ")";
+    }
+    return ok;
+}
 
 } // namespace korutil::test

@@ -91,11 +91,24 @@ TEST(GdiLines, RandomLinesFollowTheGridIntersectRule) {
         }
         MoveToEx(canvas.dc(), x0, y0, nullptr);
         ASSERT_TRUE(LineTo(canvas.dc(), x1, y1));
-        ASSERT_EQ(modelLine(canvas, x0, y0, x1, y1, clip), painted(canvas))
-            << "line " << x0 << "," << y0 << " to " << x1 << "," << y1 << " clip " << clip.left
-            << "," << clip.top << "," << clip.right << "," << clip.bottom
-            << korutil::test::pictureOnFailure(canvas.bitmap(), "line");
+        if (!korutil::test::checkDrawing(
+                modelLine(canvas, x0, y0, x1, y1, clip) == painted(canvas), canvas, "line",
+                "line " + std::to_string(x0) + "," + std::to_string(y0) + " to " +
+                    std::to_string(x1) + "," + std::to_string(y1) + " clip " +
+                    std::to_string(clip.left) + "," + std::to_string(clip.top) + "," +
+                    std::to_string(clip.right) + "," + std::to_string(clip.bottom))) {
+            break;
+        }
     }
+    canvas.clear(); // a fan of every slope, to look at
+    SelectClipRgn(canvas.dc(), nullptr);
+    for (int k = 0; k < 64; k += 4) {
+        MoveToEx(canvas.dc(), 32, 32, nullptr);
+        LineTo(canvas.dc(), k, 0);
+        MoveToEx(canvas.dc(), 32, 32, nullptr);
+        LineTo(canvas.dc(), 63, k);
+    }
+    korutil::test::pictureOnFailure(canvas.bitmap(), "fan");
     DeleteObject(pen);
 }
 
@@ -229,6 +242,7 @@ TEST(GdiLines, WidePensPaintTheirStrokeOnce) {
         LineTo(canvas.dc(), x1, y1);
         const std::vector<COLORREF> once = canvas.pixels();
         const double shift = width % 2 ? 0 : 0.5, r = width / 2.0;
+        std::string wrong;
         for (int y = 0; y < 48; ++y) {
             for (int x = 0; x < 48; ++x) {
                 const double px = x + shift, py = y + shift, vx = x1 - x0, vy = y1 - y0;
@@ -237,14 +251,20 @@ TEST(GdiLines, WidePensPaintTheirStrokeOnce) {
                     len2 ? std::clamp(((px - x0) * vx + (py - y0) * vy) / len2, 0.0, 1.0) : 0;
                 const double d = std::hypot(px - x0 - t * vx, py - y0 - t * vy);
                 const COLORREF got = once[static_cast<size_t>(y * 48 + x)];
-                ASSERT_TRUE(got == 0 || got == kWhite) << "painted twice at " << x << "," << y;
-                if (std::fabs(d - r) > 1e-9) {
-                    ASSERT_EQ(d < r, got == kWhite)
-                        << x0 << "," << y0 << " to " << x1 << "," << y1 << " width " << width
-                        << " at " << x << "," << y
-                        << korutil::test::pictureOnFailure(canvas.bitmap(), "stroke");
+                if ((got != 0 && got != kWhite) ||
+                    (std::fabs(d - r) > 1e-9 && (d < r) != (got != 0))) {
+                    wrong += " " + std::to_string(x) + "," + std::to_string(y);
                 }
             }
+        }
+        if (!korutil::test::checkDrawing(wrong.empty(), canvas, "stroke",
+                                         std::to_string(x0) + "," + std::to_string(y0) + " to " +
+                                             std::to_string(x1) + "," + std::to_string(y1) +
+                                             " width " + std::to_string(width) + ":" + wrong)) {
+            break;
+        }
+        if (i < 8) { // a few to look at
+            korutil::test::pictureOnFailure(canvas.bitmap(), "stroke" + std::to_string(i));
         }
         const RECT clip{at(random), at(random), 48, 48};
         canvas.clear();

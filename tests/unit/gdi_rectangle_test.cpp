@@ -89,15 +89,18 @@ TEST(GdiRectangle, DrawsOutlineAndInterior) {
     Canvas canvas(7, 6);
     HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
     SetBkColor(canvas.dc(), RGB(255, 255, 0));
+    int index = 0;
     for (const auto& c : cases) {
+        const std::string label = "case" + std::to_string(index++);
         HPEN pen = CreatePen(c.style, c.width, RGB(255, 255, 255));
         SelectObject(canvas.dc(), pen);
         SelectObject(canvas.dc(), c.nullBrush ? GetStockObject(NULL_BRUSH) : red);
         canvas.clear();
         EXPECT_TRUE(Rectangle(canvas.dc(), c.box.left, c.box.top, c.box.right, c.box.bottom));
-        EXPECT_EQ(c.expected, picture(canvas))
-            << "style " << c.style << " width " << c.width
-            << korutil::test::pictureOnFailure(canvas.bitmap(), "rectangle");
+        const std::string got = picture(canvas);
+        korutil::test::checkDrawing(got == c.expected, canvas, label,
+                                    label + " expected\n" + c.expected + "got\n" + got);
+        korutil::test::pictureOnFailure(canvas.bitmap(), label);
         SelectObject(canvas.dc(), GetStockObject(BLACK_PEN));
         DeleteObject(pen);
     }
@@ -139,10 +142,12 @@ TEST(GdiRectangle, PaintsEachPixelOnceAndInsideFramesStayInside) {
                 EXPECT_EQ(RGB(255, 255, 255), GetPixel(canvas.dc(), 20, box.top)) << once;
                 EXPECT_EQ(RGB(255, 255, 255), GetPixel(canvas.dc(), 20, box.bottom - 1)) << once;
             }
+            korutil::test::pictureOnFailure(canvas.bitmap(), "style" + std::to_string(style) +
+                                                                 "width" + std::to_string(width));
             Rectangle(canvas.dc(), box.left, box.top, box.right, box.bottom);
-            EXPECT_EQ(std::string(picture(canvas)).find_first_not_of(".\n"), std::string::npos)
-                << "style " << style << " width " << width << "\n"
-                << once << korutil::test::pictureOnFailure(canvas.bitmap(), "twice");
+            korutil::test::checkDrawing(
+                picture(canvas).find_first_not_of(".\n") == std::string::npos, canvas, "twice",
+                "style " + std::to_string(style) + " width " + std::to_string(width) + "\n" + once);
             SelectObject(canvas.dc(), GetStockObject(BLACK_PEN));
             DeleteObject(pen);
         }
