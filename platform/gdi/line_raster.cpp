@@ -230,30 +230,64 @@ void drawCosmeticLine(Surface& surface, const RECT& clip, long long x0, long lon
     const Wide start = static_cast<Wide>(2) * first * b + a - c;
     long long q = static_cast<long long>(start / (static_cast<Wide>(2) * a));
     long long rest = static_cast<long long>(start % (static_cast<Wide>(2) * a));
-    DashWalk dash(pen, stylePos + first);
-    const bool solid = pen.runCount == 0;
-    RECT damage{0, 0, 0, 0};
-    for (long long i = first; i <= last; ++i) {
-        const long long major = major0 + majorStep * i, minor = minor0 + minorStep * q;
-        const int x = static_cast<int>(xMajor ? major : minor);
-        const int y = static_cast<int>(xMajor ? minor : major);
-        if (solid || dash.on()) {
-            rop2Pixel(surface, x, y, pen.value, pen.mode);
-        } else if (pen.gapsDrawn) {
-            rop2Pixel(surface, x, y, pen.gapValue, pen.mode);
-        }
-        if (i == first || i == last) {
-            damage = unite(damage, RECT{x, y, x + 1, y + 1});
-        }
-        dash.step();
-        rest += 2 * b;
-        if (rest >= 2 * a) {
-            rest -= 2 * a;
-            ++q;
+    const int firstX =
+        static_cast<int>(xMajor ? major0 + majorStep * first : minor0 + minorStep * q);
+    const int firstY =
+        static_cast<int>(xMajor ? minor0 + minorStep * q : major0 + majorStep * first);
+    if (surface.bitsPerPixel() == 32 && pen.runCount == 0) {
+        // The common case walks the pixels' memory: a step along the major axis always, one
+        // along the minor axis when the error term overflows.
+        const std::ptrdiff_t rowStep = surface.height() > 1 ? surface.row(1) - surface.row(0) : 0;
+        const std::ptrdiff_t majorDelta = xMajor ? 4 * majorStep : rowStep * majorStep;
+        const std::ptrdiff_t minorDelta = xMajor ? rowStep * minorStep : 4 * minorStep;
+        std::uint8_t* const firstPixel =
+            surface.row(firstY) + static_cast<std::ptrdiff_t>(firstX) * 4;
+        const std::uint32_t value = pen.value;
+        // The state lives in locals: pixel stores could alias anything reached by reference.
+        withRop2(pen.mode, [&, firstPixel, value](auto m) {
+            std::uint8_t* p = firstPixel;
+            long long error = rest, minor = q;
+            const long long step = 2 * b, wrap = 2 * a;
+            for (long long i = first; i <= last; ++i) {
+                rop2At<decltype(m)::value>(p, value);
+                p += majorDelta;
+                error += step;
+                if (error >= wrap) {
+                    error -= wrap;
+                    p += minorDelta;
+                    ++minor;
+                }
+            }
+            rest = error;
+            q = minor;
+        });
+    } else {
+        DashWalk dash(pen, stylePos + first);
+        for (long long i = first; i <= last; ++i) {
+            const long long major = major0 + majorStep * i, minor = minor0 + minorStep * q;
+            const int x = static_cast<int>(xMajor ? major : minor);
+            const int y = static_cast<int>(xMajor ? minor : major);
+            if (pen.runCount == 0 || dash.on()) {
+                rop2Pixel(surface, x, y, pen.value, pen.mode);
+            } else if (pen.gapsDrawn) {
+                rop2Pixel(surface, x, y, pen.gapValue, pen.mode);
+            }
+            dash.step();
+            rest += 2 * b;
+            if (rest >= 2 * a) {
+                rest -= 2 * a;
+                ++q;
+            }
         }
     }
-    // The line lies within the box of its first and last pixel.
-    surface.addDamage(damage);
+    // The line lies within the box of its first and last pixel; the error term tells whether
+    // the last step moved along the minor axis after the last pixel.
+    const long long lastMajor = major0 + majorStep * last;
+    const long long lastMinor = minor0 + minorStep * (rest >= 2 * b ? q : q - 1);
+    const int lastX = static_cast<int>(xMajor ? lastMajor : lastMinor);
+    const int lastY = static_cast<int>(xMajor ? lastMinor : lastMajor);
+    surface.addDamage(RECT{std::min(firstX, lastX), std::min(firstY, lastY),
+                           std::max(firstX, lastX) + 1, std::max(firstY, lastY) + 1});
 }
 
 bool strokeInRange(const Stroke& s) {

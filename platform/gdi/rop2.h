@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace korutil::detail {
 
@@ -37,6 +38,55 @@ inline bool rop2IgnoresDest(int mode) {
     return mode == R2_BLACK || mode == R2_COPYPEN || mode == R2_NOTCOPYPEN || mode == R2_WHITE;
 }
 
+// Calls body(std::integral_constant<int, mode>) so that loops over many pixels compile once per
+// mode, with the operation folded to its few instructions.
+template <class Body> void withRop2(int mode, Body&& body) {
+    switch (mode) {
+    case R2_BLACK:
+        return body(std::integral_constant<int, R2_BLACK>{});
+    case R2_NOTMERGEPEN:
+        return body(std::integral_constant<int, R2_NOTMERGEPEN>{});
+    case R2_MASKNOTPEN:
+        return body(std::integral_constant<int, R2_MASKNOTPEN>{});
+    case R2_NOTCOPYPEN:
+        return body(std::integral_constant<int, R2_NOTCOPYPEN>{});
+    case R2_MASKPENNOT:
+        return body(std::integral_constant<int, R2_MASKPENNOT>{});
+    case R2_NOT:
+        return body(std::integral_constant<int, R2_NOT>{});
+    case R2_XORPEN:
+        return body(std::integral_constant<int, R2_XORPEN>{});
+    case R2_NOTMASKPEN:
+        return body(std::integral_constant<int, R2_NOTMASKPEN>{});
+    case R2_MASKPEN:
+        return body(std::integral_constant<int, R2_MASKPEN>{});
+    case R2_NOTXORPEN:
+        return body(std::integral_constant<int, R2_NOTXORPEN>{});
+    case R2_NOP:
+        return body(std::integral_constant<int, R2_NOP>{});
+    case R2_MERGENOTPEN:
+        return body(std::integral_constant<int, R2_MERGENOTPEN>{});
+    case R2_COPYPEN:
+        return body(std::integral_constant<int, R2_COPYPEN>{});
+    case R2_MERGEPENNOT:
+        return body(std::integral_constant<int, R2_MERGEPENNOT>{});
+    case R2_MERGEPEN:
+        return body(std::integral_constant<int, R2_MERGEPEN>{});
+    default:
+        return body(std::integral_constant<int, R2_WHITE>{});
+    }
+}
+
+// A 32-bit pixel in memory through the mode.
+template <int Mode> void rop2At(std::uint8_t* p, std::uint32_t pen) {
+    std::uint32_t dest = 0;
+    if (!rop2IgnoresDest(Mode)) {
+        std::memcpy(&dest, p, 4);
+    }
+    const std::uint32_t out = rop2(Mode, pen, dest);
+    std::memcpy(p, &out, 4);
+}
+
 // One pixel through the mode; x and y lie inside the surface. Damage is the caller's.
 inline void rop2Pixel(Surface& surface, int x, int y, std::uint32_t pen, int mode) {
     if (mode == R2_COPYPEN) {
@@ -56,15 +106,16 @@ inline void rop2Span(Surface& surface, int x, int y, int count, std::uint32_t pe
         return;
     }
     if (surface.bitsPerPixel() == 32) {
-        std::uint8_t* p = surface.row(y) + static_cast<std::ptrdiff_t>(x) * 4;
-        for (int i = 0; i < count; ++i, p += 4) {
-            std::uint32_t dest = 0;
-            if (!rop2IgnoresDest(mode)) {
-                std::memcpy(&dest, p, 4);
+        // Copied into locals: pixel stores could alias whatever the closure holds, and force a
+        // reload at every pixel.
+        std::uint8_t* const row = surface.row(y) + static_cast<std::ptrdiff_t>(x) * 4;
+        withRop2(mode, [row, count, pen](auto m) {
+            std::uint8_t* p = row;
+            const std::uint32_t value = pen;
+            for (int i = count; i > 0; --i, p += 4) {
+                rop2At<decltype(m)::value>(p, value);
             }
-            const std::uint32_t out = mode == R2_COPYPEN ? pen : rop2(mode, pen, dest);
-            std::memcpy(p, &out, 4);
-        }
+        });
         return;
     }
     for (int i = 0; i < count; ++i) {

@@ -128,6 +128,17 @@ TEST(GdiLines, CurrentPositionMovesWhateverIsDrawn) {
     SetLastError(0);
     EXPECT_FALSE(GetCurrentPositionEx(canvas.dc(), nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    // Wide pens keep to the 2^27 device range of Windows NT.
+    HPEN wide = CreatePen(PS_SOLID, 3, kWhite);
+    SelectObject(canvas.dc(), wide);
+    SetLastError(0);
+    EXPECT_FALSE(LineTo(canvas.dc(), 1 << 28, 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_FALSE(Rectangle(canvas.dc(), 0, 0, 1 << 28, 4));
+    EXPECT_TRUE(GetCurrentPositionEx(canvas.dc(), &at));
+    EXPECT_EQ(5, at.x);
+    SelectObject(canvas.dc(), GetStockObject(BLACK_PEN));
+    DeleteObject(wide);
 }
 
 // Dashed and dotted cosmetic pens: the Windows NT run lengths, counted in pixels along the
