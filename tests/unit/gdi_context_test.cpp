@@ -1,5 +1,6 @@
 #include "support/canvas.h"
 #include "support/child_process.h"
+#include "support/temp_dir.h"
 
 #include <korutil/platform.h>
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -238,6 +240,32 @@ TEST(GdiContext, SelectionsAndTheirDescriptions) {
          {static_cast<HGDIOBJ>(mono), static_cast<HGDIOBJ>(color), static_cast<HGDIOBJ>(pen),
           static_cast<HGDIOBJ>(hatch), static_cast<HGDIOBJ>(region)}) {
         EXPECT_TRUE(DeleteObject(h));
+    }
+}
+
+// Any bitmap, or the screen, as an 8-bit RGB PNG file.
+TEST(GdiContext, PicturesOfBitmapsAndTheScreen) {
+    korutil::test::TempDir dir;
+    Canvas canvas(3, 2, 1);
+    EXPECT_TRUE(PlatSaveBitmapPng(canvas.bitmap(), dir.file("mono.png").c_str()));
+    EXPECT_TRUE(PlatSaveScreenPng(dir.file("screen.png").c_str()));
+    std::ifstream file(dir.file("mono.png"), std::ios::binary);
+    char header[24] = {};
+    file.read(header, sizeof header);
+    EXPECT_EQ(0, std::memcmp(header, "\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(3, header[19]); // width, big-endian
+    EXPECT_EQ(2, header[23]); // height
+    const struct {
+        HBITMAP bitmap;
+        const char* path;
+        DWORD error;
+    } failures[] = {{nullptr, "x.png", ERROR_INVALID_HANDLE},
+                    {canvas.bitmap(), nullptr, ERROR_INVALID_PARAMETER},
+                    {canvas.bitmap(), "/nonexistent/dir/x.png", ERROR_PATH_NOT_FOUND}};
+    for (const auto& f : failures) {
+        SetLastError(0);
+        EXPECT_FALSE(PlatSaveBitmapPng(f.bitmap, f.path));
+        EXPECT_EQ(f.error, GetLastError());
     }
 }
 
