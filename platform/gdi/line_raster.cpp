@@ -248,15 +248,18 @@ void drawCosmeticLine(Surface& surface, const RECT& clip, long long x0, long lon
             std::uint8_t* p = firstPixel;
             long long error = rest, minor = q;
             const long long step = 2 * b, wrap = 2 * a;
-            for (long long i = first; i <= last; ++i) {
+            for (long long i = first;; ++i) {
                 rop2At<decltype(m)::value>(p, value);
-                p += majorDelta;
                 error += step;
-                if (error >= wrap) {
+                const bool minorStepped = error >= wrap;
+                if (minorStepped) {
                     error -= wrap;
-                    p += minorDelta;
                     ++minor;
                 }
+                if (i == last) {
+                    break; // the pointer never leaves the pixels
+                }
+                p += majorDelta + (minorStepped ? minorDelta : 0);
             }
             rest = error;
             q = minor;
