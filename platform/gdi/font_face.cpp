@@ -59,6 +59,14 @@ long long roundDiv(long long a, long long b) {
     return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
 }
 
+long long floorDiv(long long a, long long b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+long long ceilDiv(long long a, long long b) {
+    return -floorDiv(-a, b);
+}
+
 long long clampPixels(long long value) {
     return std::clamp(value, 1LL, kMaxPixels);
 }
@@ -152,9 +160,7 @@ bool FontFace::openFace(const FontFile& file, Face& out) {
     if (!lib || FT_New_Face(lib, file.path.c_str(), file.index, &face) != 0) {
         return false;
     }
-    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0 ||
-        FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(m_ppemX), static_cast<FT_UInt>(m_ppemY)) !=
-            0) {
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0 || (m_ppemY > 0 && !sizeFace(face))) {
         FT_Done_Face(face);
         return false;
     }
@@ -165,6 +171,11 @@ bool FontFace::openFace(const FontFile& file, Face& out) {
     out.face = face;
     out.embolden = m_font.lfWeight >= FW_SEMIBOLD && !file.bold;
     return true;
+}
+
+bool FontFace::sizeFace(FT_Face face) const {
+    return FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(m_ppemX), static_cast<FT_UInt>(m_ppemY)) ==
+           0;
 }
 
 FontFace::Face* FontFace::fallbackFace() {
@@ -178,69 +189,122 @@ FontFace::Face* FontFace::fallbackFace() {
     return m_fallback.face ? &m_fallback : nullptr;
 }
 
+void FontFace::inkExtent(long long& above, long long& below) const {
+    // Windows' Latin-1 code page past ASCII: what usWinAscent and usWinDescent are meant to
+    // cover.
+    static const char32_t kSpecials[] = {0x20AC, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                         0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x017D, 0x2018,
+                                         0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC,
+                                         0x2122, 0x0161, 0x203A, 0x0153, 0x017E, 0x0178};
+    above = 0;
+    below = 0;
+    FT_Face face = m_primary.face;
+    auto reach = [&](char32_t c, FT_Int32 target) {
+        const FT_UInt index = FT_Get_Char_Index(face, c);
+        if (index == 0 || FT_Load_Glyph(face, index, FT_LOAD_NO_BITMAP | target) != 0 ||
+            face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) {
+            return;
+        }
+        FT_BBox box;
+        FT_Outline_Get_CBox(&face->glyph->outline, &box);
+        if (box.yMax > box.yMin) {
+            above = std::max(above, ceilDiv(box.yMax, 64));
+            below = std::max(below, -floorDiv(box.yMin, 64));
+        }
+    };
+    // A grey-scale font draws bilevel on paletted surfaces, so both renderings count.
+    for (const FT_Int32 target : {FT_LOAD_TARGET_MONO, FT_LOAD_TARGET_NORMAL}) {
+        if (target == FT_LOAD_TARGET_NORMAL && m_bilevel) {
+            continue;
+        }
+        for (char32_t c = 0x21; c <= 0xFF; ++c) {
+            if (c < 0x7F || c > 0xA0) {
+                reach(c, target);
+            }
+        }
+        for (const char32_t c : kSpecials) {
+            reach(c, target);
+        }
+    }
+}
+
 std::shared_ptr<FontFace> FontFace::create(const LOGFONTA& font) {
     auto made = std::make_shared<FontFace>();
     made->m_font = font;
     made->m_bilevel = font.lfQuality == NONANTIALIASED_QUALITY;
-    if (!matchFont(font, made->m_primaryFile)) {
+    if (!matchFont(font, made->m_primaryFile) ||
+        !made->openFace(made->m_primaryFile, made->m_primary)) {
         return nullptr;
     }
-    // The em comes from the face's tables, so open it once to read them, then size it.
-    FT_Face probe = nullptr;
-    FT_Library lib = library();
-    if (!lib || FT_New_Face(lib, made->m_primaryFile.path.c_str(), made->m_primaryFile.index,
-                            &probe) != 0) {
-        return nullptr;
-    }
-    const long long upem = probe->units_per_EM;
-    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(probe, FT_SFNT_OS2));
-    const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(probe, FT_SFNT_HHEA));
-    long long winAscent = os2 ? os2->usWinAscent : probe->ascender;
-    long long winDescent = os2 ? os2->usWinDescent : -probe->descender;
+    FT_Face face = made->m_primary.face;
+    const long long upem = face->units_per_EM;
+    const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA));
+    long long winAscent = os2 ? os2->usWinAscent : face->ascender;
+    long long winDescent = os2 ? os2->usWinDescent : -face->descender;
     if (winAscent + winDescent <= 0) {
-        winAscent = probe->ascender;
-        winDescent = -probe->descender;
+        winAscent = face->ascender;
+        winDescent = -face->descender;
     }
     const long long total = winAscent + winDescent;
-    if (upem <= 0 || total <= 0 || winAscent < 0 || winDescent < 0) {
-        FT_Done_Face(probe);
+    if (total <= 0 || winAscent < 0 || winDescent < 0) {
         return nullptr;
     }
 
     // The sign rule: a positive height is the cell (ascent + descent), a negative one the em
-    // (the cell less the internal leading).
+    // (the cell less the internal leading). The cell also holds the hinted ink of the Latin-1
+    // characters, which may reach a row past the scaled usWinAscent or usWinDescent; a cell of
+    // fixed height gets a smaller em when its ink would not fit.
     const long long requested = font.lfHeight == 0 ? kDefaultHeight : font.lfHeight;
-    long long ascent = 0;
-    long long descent = 0;
+    long long cell = requested;
     long long ppemY = 0;
     if (requested > 0) {
-        long long cell = requested;
         ppemY = roundDiv(cell * upem, total);
         if (ppemY > kMaxPixels) {
             ppemY = kMaxPixels;
             cell = roundDiv(ppemY * total, upem);
         }
         ppemY = clampPixels(ppemY);
-        ascent = roundDiv(cell * winAscent, total);
-        descent = cell - ascent;
     } else {
         ppemY = clampPixels(-requested);
-        ascent = roundDiv(winAscent * ppemY, upem);
-        descent = roundDiv(winDescent * ppemY, upem);
     }
     const long long average = os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : upem / 2;
     const long long width = font.lfWidth < 0 ? -static_cast<long long>(font.lfWidth) : font.lfWidth;
-    const long long ppemX = width == 0 ? ppemY : clampPixels(roundDiv(width * upem, average));
-    made->m_ppemX = static_cast<int>(ppemX);
-    made->m_ppemY = static_cast<int>(ppemY);
-    const bool bold = font.lfWeight >= FW_SEMIBOLD && !made->m_primaryFile.bold;
+    long long inkAbove = 0;
+    long long inkBelow = 0;
+    for (;;) {
+        made->m_ppemY = static_cast<int>(ppemY);
+        made->m_ppemX =
+            static_cast<int>(width == 0 ? ppemY : clampPixels(roundDiv(width * upem, average)));
+        if (!made->sizeFace(face)) {
+            return nullptr;
+        }
+        made->inkExtent(inkAbove, inkBelow);
+        if (requested < 0 || inkAbove + inkBelow <= cell || ppemY == 1) {
+            break;
+        }
+        --ppemY;
+    }
+    long long ascent = 0;
+    long long descent = 0;
+    if (requested > 0) {
+        ascent = std::max(inkAbove, std::min(roundDiv(cell * winAscent, total), cell - inkBelow));
+        ascent = std::min(ascent, cell);
+        descent = cell - ascent;
+    } else {
+        ascent = std::max(inkAbove, roundDiv(winAscent * ppemY, upem));
+        descent = std::max(inkBelow, roundDiv(winDescent * ppemY, upem));
+        cell = ascent + descent;
+    }
+    const long long ppemX = made->m_ppemX;
+    const bool bold = made->m_primary.embolden;
     made->m_boldStrength = bold ? static_cast<int>(std::max(1LL, roundDiv(ppemY, 24))) : 0;
 
     TEXTMETRICA& tm = made->m_metrics;
-    tm.tmHeight = static_cast<LONG>(ascent + descent);
+    tm.tmHeight = static_cast<LONG>(cell);
     tm.tmAscent = static_cast<LONG>(ascent);
     tm.tmDescent = static_cast<LONG>(descent);
-    tm.tmInternalLeading = static_cast<LONG>(ascent + descent - ppemY);
+    tm.tmInternalLeading = static_cast<LONG>(cell - ppemY);
     if (hhea) {
         const long long gap =
             hhea->Line_Gap - (total - (static_cast<long long>(hhea->Ascender) - hhea->Descender));
@@ -248,7 +312,7 @@ std::shared_ptr<FontFace> FontFace::create(const LOGFONTA& font) {
     }
     tm.tmAveCharWidth = static_cast<LONG>(roundDiv(average * ppemX, upem) + made->m_boldStrength);
     // The widest character is the face's bounding box, as wide as any glyph's ink.
-    const long long widest = static_cast<long long>(probe->bbox.xMax) - probe->bbox.xMin;
+    const long long widest = static_cast<long long>(face->bbox.xMax) - face->bbox.xMin;
     tm.tmMaxCharWidth = static_cast<LONG>(roundDiv(widest * ppemX, upem) + made->m_boldStrength);
     tm.tmWeight = bold ? FW_BOLD
                   : os2 && os2->usWeightClass > 0
@@ -265,18 +329,17 @@ std::shared_ptr<FontFace> FontFace::create(const LOGFONTA& font) {
     tm.tmUnderlined = font.lfUnderline ? 255 : 0;
     tm.tmStruckOut = font.lfStrikeOut ? 255 : 0;
     // TMPF_FIXED_PITCH set means variable pitch.
-    tm.tmPitchAndFamily = static_cast<BYTE>(familyOf(probe, os2) | TMPF_TRUETYPE | TMPF_VECTOR |
-                                            (FT_IS_FIXED_WIDTH(probe) ? 0 : TMPF_FIXED_PITCH));
+    tm.tmPitchAndFamily = static_cast<BYTE>(familyOf(face, os2) | TMPF_TRUETYPE | TMPF_VECTOR |
+                                            (FT_IS_FIXED_WIDTH(face) ? 0 : TMPF_FIXED_PITCH));
 
     // Lines: the underline's centre lies underline_position below the baseline, the top of
     // the strike-out yStrikeoutPosition above it. Both are kept inside the cell.
-    const long long cell = ascent + descent;
     auto thickness = [&](long long units) {
         return std::clamp(roundDiv(units * ppemY, upem), 1LL, std::max(1LL, cell));
     };
-    const long long underline = thickness(probe->underline_thickness);
+    const long long underline = thickness(face->underline_thickness);
     const long long below =
-        roundDiv(-2 * probe->underline_position * ppemY - underline * upem, 2 * upem);
+        roundDiv(-2 * face->underline_position * ppemY - underline * upem, 2 * upem);
     made->m_underlineHeight = static_cast<int>(underline);
     made->m_underlineTop = static_cast<int>(
         std::clamp(ascent + std::max(0LL, below), 0LL, std::max(0LL, cell - underline)));
@@ -285,16 +348,12 @@ std::shared_ptr<FontFace> FontFace::create(const LOGFONTA& font) {
     made->m_strikeHeight = static_cast<int>(strike);
     made->m_strikeTop =
         static_cast<int>(std::clamp(ascent - above, 0LL, std::max(0LL, cell - strike)));
-    FT_Done_Face(probe);
 
-    if (!made->openFace(made->m_primaryFile, made->m_primary)) {
-        return nullptr;
-    }
     made->m_faceName = made->m_primaryFile.family;
     const char32_t sample = sampleOf(font.lfCharSet);
     const bool served =
         sample != 0 &&
-        (FT_Get_Char_Index(made->m_primary.face, sample) != 0 ||
+        (FT_Get_Char_Index(face, sample) != 0 ||
          (made->fallbackFace() && FT_Get_Char_Index(made->fallbackFace()->face, sample) != 0));
     tm.tmCharSet = served ? font.lfCharSet : static_cast<BYTE>(ANSI_CHARSET);
     return made;
@@ -328,7 +387,9 @@ void FontFace::render(char32_t c, bool bilevel, Glyph& out) {
         FT_Outline_EmboldenXY(&slot->outline, m_boldStrength * 64, 0);
         extra = m_boldStrength;
     }
-    out.advance = static_cast<int>((slot->advance.x + 32) >> 6) + extra;
+    // The scaled outline advance rounded to pixels, whatever the rendering: text keeps its
+    // width when only the quality changes.
+    out.advance = static_cast<int>((slot->linearHoriAdvance + 0x8000) >> 16) + extra;
     if (FT_Render_Glyph(slot, bilevel ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) {
         return;
     }
@@ -352,7 +413,7 @@ void FontFace::render(char32_t c, bool bilevel, Glyph& out) {
 }
 
 const Glyph& FontFace::glyph(char32_t c, bool bilevel) {
-    // A grey-scale font keeps its bilevel glyphs apart, with the advances of its own.
+    // A grey-scale font keeps its bilevel glyphs apart.
     const bool secondary = bilevel && !m_bilevel;
     Cache& cache = m_caches[secondary ? 1 : 0];
     Glyph* found = nullptr;
@@ -365,12 +426,8 @@ const Glyph& FontFace::glyph(char32_t c, bool bilevel) {
     if (found) {
         return *found;
     }
-    const int ownAdvance = secondary ? advance(c) : 0;
     Glyph made;
     render(c, secondary || m_bilevel, made);
-    if (secondary) {
-        made.advance = ownAdvance;
-    }
     if (cache.bytes + made.coverage.size() > kGlyphBudget) {
         m_scratch = std::move(made);
         return m_scratch;

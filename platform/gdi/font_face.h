@@ -53,8 +53,8 @@ struct FontFace {
 
     // The glyph of a code point; kInvalidUtf8, and characters that no face of the font has,
     // give the default character. `bilevel` asks for the two-level rendering that monochrome
-    // and paletted surfaces draw; its advance is the font's own. The glyph stays valid until
-    // the next call.
+    // and paletted surfaces draw; advances do not depend on the rendering. The glyph stays
+    // valid until the next call.
     const Glyph& glyph(char32_t c, bool bilevel);
     // The advance of a code point in pixels.
     int advance(char32_t c) { return glyph(c, m_bilevel).advance; }
@@ -70,7 +70,12 @@ private:
         std::size_t bytes = 0; // of cached coverage
     };
 
+    // Opens a file's face at the font's size (once it has one), with synthesised italics.
     bool openFace(const FontFile& file, Face& out);
+    bool sizeFace(FT_Face face) const;
+    // The rows above and below the baseline that the hinted glyphs of the Latin-1 characters
+    // reach at the current size.
+    void inkExtent(long long& above, long long& below) const;
     Face* fallbackFace();
     void render(char32_t c, bool bilevel, Glyph& out);
 
