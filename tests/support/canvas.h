@@ -1,9 +1,11 @@
-// A memory context drawing on a bitmap of its own, for drawing tests: white to start with,
-// pixels read back as colours, boxes of what was drawn, and a picture on failure.
+// Drawing tests: a memory context on a bitmap of its own (white to start with, pixels read
+// back as colours, boxes of what was drawn, a picture on failure), and a font selected for a
+// scope.
 #pragma once
 
 #include <korutil/platform.h>
 
+#include <functional>
 #include <string>
 
 namespace korutil::test {
@@ -19,41 +21,20 @@ public:
     Canvas& operator=(const Canvas&) = delete;
 
     HDC dc() const { return m_dc; }
-    HBITMAP bitmap() const { return m_bitmap; }
     int width() const { return m_width; }
     int height() const { return m_height; }
-
     void fill(COLORREF color = kWhite);
     COLORREF at(int x, int y) const { return GetPixel(m_dc, x, y); }
-
-    // The bounding box of the pixels whose colour passes `keep` (all zero when none), and
-    // how many they are.
-    template <class Keep> RECT box(Keep keep) const {
-        RECT r{m_width, m_height, 0, 0};
-        for (int y = 0; y < m_height; ++y) {
-            for (int x = 0; x < m_width; ++x) {
-                if (keep(at(x, y))) {
-                    r = RECT{x < r.left ? x : r.left, y < r.top ? y : r.top,
-                             x >= r.right ? x + 1 : r.right, y >= r.bottom ? y + 1 : r.bottom};
-                }
-            }
-        }
-        return r.right > r.left ? r : RECT{0, 0, 0, 0};
-    }
-    template <class Keep> int count(Keep keep) const {
-        int n = 0;
-        for (int y = 0; y < m_height; ++y) {
-            for (int x = 0; x < m_width; ++x) {
-                n += keep(at(x, y)) ? 1 : 0;
-            }
-        }
-        return n;
-    }
-    // Everything that is not white.
-    RECT drawn() const {
-        return box([](COLORREF c) { return c != kWhite; });
-    }
-
+    // The bounding box of the pixels (in `within`, or anywhere) whose colour passes `keep`
+    // (all zero when none); `drawn` keeps all but white, `boxOf` one colour.
+    RECT box(const std::function<bool(COLORREF)>& keep, const RECT* within = nullptr) const;
+    RECT drawn(const RECT* within = nullptr) const;
+    RECT boxOf(COLORREF color) const;
+    // Pixels whose colour differs from the same pixel of a canvas as large.
+    int differences(const Canvas& other) const;
+    // The extent of a text in the context's font.
+    int textWidth(const std::string& text) const;
+    TEXTMETRICA metrics() const;
     // pictureOnFailure of the bitmap.
     std::string picture(const std::string& label) const;
 
@@ -63,6 +44,19 @@ private:
     HGDIOBJ m_old;
     int m_width;
     int m_height;
+};
+
+// CreateFontA's font, selected into a context until the end of the scope.
+struct SelectedFont {
+    SelectedFont(HDC dc, int height, const char* face, int weight = FW_NORMAL, BYTE italic = 0,
+                 DWORD quality = DEFAULT_QUALITY, DWORD pitch = DEFAULT_PITCH, int width = 0,
+                 BYTE lines = 0);
+    ~SelectedFont();
+    SelectedFont(const SelectedFont&) = delete;
+    SelectedFont& operator=(const SelectedFont&) = delete;
+    HDC dc;
+    HFONT font;
+    HGDIOBJ old;
 };
 
 // "left,top,right,bottom", for comparing rectangles in expectations.
