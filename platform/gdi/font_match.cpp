@@ -3,7 +3,9 @@
 #include <fontconfig/fontconfig.h>
 
 #include <cstring>
+#include <memory>
 #include <strings.h>
+#include <vector>
 
 namespace korutil::detail {
 namespace {
@@ -72,59 +74,35 @@ const FaceAlias kAliases[] = {
     {"DejaVu Sans Mono", kMonoDejaVu},
 };
 
+const char* const kDejaVuSans[] = {"DejaVu Sans", nullptr};
+const char* const kDejaVuSerif[] = {"DejaVu Serif", nullptr};
+const char* const kDejaVuMono[] = {"DejaVu Sans Mono", nullptr};
+
 struct Fallback {
     const char* family;
-    const char* fallback;
+    const char* const* fallback;
 };
 
 const Fallback kFallbacks[] = {
-    {"Liberation Sans", "DejaVu Sans"},
-    {"Liberation Serif", "DejaVu Serif"},
-    {"Liberation Mono", "DejaVu Sans Mono"},
+    {"Liberation Sans", kDejaVuSans},
+    {"Liberation Serif", kDejaVuSerif},
+    {"Liberation Mono", kDejaVuMono},
 };
 
-FcConfig* fontConfig() {
-    // Built once and kept for the life of the process.
-    static FcConfig* const config = [] {
-        FcConfig* made = FcConfigCreate();
-        bool any = false;
-        for (const char* file : kFontFiles) {
-            any = (made && FcConfigAppFontAddFile(made, reinterpret_cast<const FcChar8*>(file))) ||
-                  any;
-        }
-        if (made && !any) {
-            FcConfigDestroy(made);
-            made = nullptr;
-        }
-        return made;
-    }();
-    return config;
-}
+// Every list of families that a logical font can ask for.
+const char* const* const kLists[] = {kSans,       kSerif,       kMono,
+                                     kWideSans,   kSerifDejaVu, kMonoDejaVu,
+                                     kDejaVuSans, kDejaVuSerif, kDejaVuMono};
 
-const char* const* familiesFor(const LOGFONTA& font) {
-    const std::size_t length = strnlen(font.lfFaceName, LF_FACESIZE);
-    const std::string face(font.lfFaceName, length);
-    for (const FaceAlias& alias : kAliases) {
-        if (strcasecmp(alias.name, face.c_str()) == 0) {
-            return alias.families;
-        }
-    }
-    // No known name: the pitch and family decide, as the Windows font mapper does.
-    const int family = font.lfPitchAndFamily & 0xF0;
-    if ((font.lfPitchAndFamily & 0x03) == FIXED_PITCH || family == FF_MODERN) {
-        return kMono;
-    }
-    if (family == FF_ROMAN) {
-        return kSerif;
-    }
-    return kSans;
-}
+struct Choice {
+    const char* const* families;
+    bool bold;
+    bool italic;
+    bool found;
+    FontFile file;
+};
 
-bool match(const char* const* families, bool bold, bool italic, FontFile& out) {
-    FcConfig* config = fontConfig();
-    if (!config) {
-        return false;
-    }
+bool match(FcConfig* config, const char* const* families, bool bold, bool italic, FontFile& out) {
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) {
         return false;
@@ -165,18 +143,75 @@ bool match(const char* const* families, bool bold, bool italic, FontFile& out) {
     return ok;
 }
 
+// fontconfig's answer for every list of families and style, asked once from a configuration
+// that holds only the project's font files and is destroyed afterwards, so that no fontconfig
+// state outlives the set-up. Kept for the life of the process.
+const std::vector<Choice>& choices() {
+    static const std::vector<Choice>* const table = [] {
+        auto made = std::make_unique<std::vector<Choice>>();
+        FcConfig* config = FcConfigCreate();
+        if (!config) {
+            return made.release();
+        }
+        bool any = false;
+        for (const char* file : kFontFiles) {
+            any = FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(file)) || any;
+        }
+        for (const char* const* families : kLists) {
+            for (const bool bold : {false, true}) {
+                for (const bool italic : {false, true}) {
+                    Choice choice{families, bold, italic, false, FontFile{}};
+                    choice.found = any && match(config, families, bold, italic, choice.file);
+                    made->push_back(std::move(choice));
+                }
+            }
+        }
+        FcConfigDestroy(config);
+        return made.release();
+    }();
+    return *table;
+}
+
+const char* const* familiesFor(const LOGFONTA& font) {
+    const std::size_t length = strnlen(font.lfFaceName, LF_FACESIZE);
+    const std::string face(font.lfFaceName, length);
+    for (const FaceAlias& alias : kAliases) {
+        if (strcasecmp(alias.name, face.c_str()) == 0) {
+            return alias.families;
+        }
+    }
+    // No known name: the pitch and family decide, as the Windows font mapper does.
+    const int family = font.lfPitchAndFamily & 0xF0;
+    if ((font.lfPitchAndFamily & 0x03) == FIXED_PITCH || family == FF_MODERN) {
+        return kMono;
+    }
+    if (family == FF_ROMAN) {
+        return kSerif;
+    }
+    return kSans;
+}
+
+bool lookUp(const char* const* families, bool bold, bool italic, FontFile& out) {
+    for (const Choice& choice : choices()) {
+        if (choice.families == families && choice.bold == bold && choice.italic == italic) {
+            out = choice.file;
+            return choice.found;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool matchFont(const LOGFONTA& font, FontFile& out) {
-    return match(familiesFor(font), font.lfWeight >= FW_SEMIBOLD, font.lfItalic != 0, out);
+    return lookUp(familiesFor(font), font.lfWeight >= FW_SEMIBOLD, font.lfItalic != 0, out);
 }
 
 bool fallbackFont(const FontFile& primary, const LOGFONTA& font, FontFile& out) {
     for (const Fallback& entry : kFallbacks) {
         if (primary.family == entry.family) {
-            const char* const families[] = {entry.fallback, nullptr};
-            return match(families, font.lfWeight >= FW_SEMIBOLD, font.lfItalic != 0, out) &&
-                   out.family == entry.fallback;
+            return lookUp(entry.fallback, font.lfWeight >= FW_SEMIBOLD, font.lfItalic != 0, out) &&
+                   out.family == entry.fallback[0];
         }
     }
     return false;
