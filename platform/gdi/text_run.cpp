@@ -5,13 +5,27 @@
 #include <korutil/platform/errors.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace korutil::detail {
 namespace {
 
-std::uint8_t mix(std::uint32_t ink, std::uint32_t under, std::uint32_t alpha) {
-    return static_cast<std::uint8_t>((ink * alpha + under * (255 - alpha) + 127) / 255);
+// Blends two 0x..RRGGBB colours, `alpha` of 255 parts of the first, rounding each channel to
+// the nearest: red and blue travel in one word, 16 bits apart, so two multiplications serve
+// three channels; x/255 is (x + 128 + ((x + 128) >> 8)) >> 8, exact for x up to 255 * 255.
+// The reserved byte comes out 0.
+std::uint32_t blend(std::uint32_t ink, std::uint32_t under, std::uint32_t alpha) {
+    const std::uint32_t rest = 255 - alpha;
+    std::uint32_t rb = (ink & 0xFF00FFu) * alpha + (under & 0xFF00FFu) * rest + 0x800080u;
+    std::uint32_t g = (ink & 0x00FF00u) * alpha + (under & 0x00FF00u) * rest + 0x008000u;
+    rb = ((rb + ((rb >> 8) & 0xFF00FFu)) >> 8) & 0xFF00FFu;
+    g = ((g + ((g >> 8) & 0x00FF00u)) >> 8) & 0x00FF00u;
+    return rb | g;
 }
 
 // The characters' advances: the font's, or the sum of the caller's entries for their bytes.
@@ -24,6 +38,55 @@ long long advanceOf(FontFace& font, char32_t c, const INT* dx, std::size_t from,
         sum += dx[i];
     }
     return sum;
+}
+
+// Blends `ink` over a row of 32-bit pixels by their coverage, as blend() does pixel by pixel:
+// pixels without coverage stay as they are, covered ones get a reserved byte of 0.
+void blendRow(std::uint8_t* pixels, const std::uint8_t* coverage, long long count,
+              std::uint32_t ink) {
+    long long i = 0;
+#if defined(__SSE2__)
+    // Four pixels at a time in 16-bit lanes: with alpha + rest = 255 no lane overflows.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i inks = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(ink)), zero);
+    const __m128i full = _mm_set1_epi16(255);
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    for (; i + 4 <= count; i += 4) {
+        std::uint32_t four;
+        std::memcpy(&four, coverage + i, 4);
+        if (four == 0) {
+            continue;
+        }
+        const __m128i alpha16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), zero);
+        const __m128i pairs = _mm_unpacklo_epi16(alpha16, alpha16);
+        const __m128i alphas[2] = {_mm_unpacklo_epi32(pairs, pairs),
+                                   _mm_unpackhi_epi32(pairs, pairs)};
+        __m128i* at = reinterpret_cast<__m128i*>(pixels + i * 4);
+        const __m128i under = _mm_loadu_si128(at);
+        const __m128i halves[2] = {_mm_unpacklo_epi8(under, zero), _mm_unpackhi_epi8(under, zero)};
+        __m128i mixed[2];
+        for (int h = 0; h < 2; ++h) {
+            __m128i x = _mm_add_epi16(
+                _mm_add_epi16(_mm_mullo_epi16(inks, alphas[h]),
+                              _mm_mullo_epi16(halves[h], _mm_sub_epi16(full, alphas[h]))),
+                half);
+            mixed[h] = _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+        }
+        const __m128i uncovered = _mm_cmpeq_epi32(_mm_unpacklo_epi16(alpha16, zero), zero);
+        const __m128i keep = _mm_or_si128(uncovered, colour);
+        _mm_storeu_si128(at, _mm_and_si128(_mm_packus_epi16(mixed[0], mixed[1]), keep));
+    }
+#endif
+    for (; i < count; ++i) {
+        const std::uint32_t alpha = coverage[i];
+        if (alpha != 0) {
+            std::uint32_t under;
+            std::memcpy(&under, pixels + i * 4, 4);
+            const std::uint32_t value = alpha == 255 ? ink : blend(ink, under, alpha);
+            std::memcpy(pixels + i * 4, &value, 4);
+        }
+    }
 }
 
 void fillArea(Surface& surface, const RECT& area, std::uint32_t value) {
@@ -50,28 +113,14 @@ void drawGlyph(Surface& surface, const Glyph& glyph, long long x, long long y, c
         return;
     }
     const int bits = surface.bitsPerPixel();
-    const std::uint32_t inkRed = GetRValue(inkColor);
-    const std::uint32_t inkGreen = GetGValue(inkColor);
-    const std::uint32_t inkBlue = GetBValue(inkColor);
+    const std::uint32_t inkRgb = (static_cast<std::uint32_t>(GetRValue(inkColor)) << 16) |
+                                 (static_cast<std::uint32_t>(GetGValue(inkColor)) << 8) |
+                                 GetBValue(inkColor);
     for (long long row = top; row < bottom; ++row) {
         const std::uint8_t* coverage = glyph.coverage.data() + (row - y) * glyph.width + (left - x);
         const int py = static_cast<int>(row);
         if (bits == 32) {
-            std::uint8_t* pixel = surface.row(py) + left * 4;
-            for (long long px = left; px < right; ++px, ++coverage, pixel += 4) {
-                const std::uint32_t alpha = *coverage;
-                if (alpha == 255) {
-                    pixel[0] = static_cast<std::uint8_t>(inkBlue);
-                    pixel[1] = static_cast<std::uint8_t>(inkGreen);
-                    pixel[2] = static_cast<std::uint8_t>(inkRed);
-                    pixel[3] = 0;
-                } else if (alpha != 0) {
-                    pixel[0] = mix(inkBlue, pixel[0], alpha);
-                    pixel[1] = mix(inkGreen, pixel[1], alpha);
-                    pixel[2] = mix(inkRed, pixel[2], alpha);
-                    pixel[3] = 0;
-                }
-            }
+            blendRow(surface.row(py) + left * 4, coverage, right - left, inkRgb);
             continue;
         }
         for (long long px = left; px < right; ++px, ++coverage) {
@@ -81,10 +130,12 @@ void drawGlyph(Surface& surface, const Glyph& glyph, long long x, long long y, c
                 surface.setPixel(ix, py, ink);
             } else if (alpha != 0 && bits > 8) {
                 const COLORREF under = surface.colorOf(surface.pixel(ix, py));
-                surface.setPixel(ix, py,
-                                 surface.valueOf(RGB(mix(inkRed, GetRValue(under), alpha),
-                                                     mix(inkGreen, GetGValue(under), alpha),
-                                                     mix(inkBlue, GetBValue(under), alpha))));
+                const std::uint32_t underRgb =
+                    (static_cast<std::uint32_t>(GetRValue(under)) << 16) |
+                    (static_cast<std::uint32_t>(GetGValue(under)) << 8) | GetBValue(under);
+                const std::uint32_t mixed = blend(inkRgb, underRgb, alpha);
+                surface.setPixel(
+                    ix, py, surface.valueOf(RGB(mixed >> 16, (mixed >> 8) & 0xFF, mixed & 0xFF)));
             }
         }
     }

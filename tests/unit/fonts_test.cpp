@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -162,6 +163,17 @@ TEST(Fonts, BoldIsBolderItalicIsSlantedAndQualityChoosesTheLevels) {
     EXPECT_EQ("0,0,0,0", korutil::test::str(bilevel.box(grey))) << bilevel.picture("bilevel");
     EXPECT_NE("0,0,0,0", korutil::test::str(smooth.box(grey))) << smooth.picture("grey");
     EXPECT_EQ(0, mono.differences(bilevel)) << mono.picture("mono");
+    // Grey-scale ink mixes the text colour into what lies below: each pixel of (200, 0, 0)
+    // over (0, 0, 100) is a * (200, 0, 0) + (1 - a) * (0, 0, 100).
+    smooth.fill(RGB(0, 0, 100));
+    SetTextColor(smooth.dc(), RGB(200, 0, 0));
+    SetBkMode(smooth.dc(), TRANSPARENT);
+    draw(smooth, DEFAULT_QUALITY);
+    EXPECT_EQ("0,0,0,0", korutil::test::str(smooth.box([](COLORREF c) {
+                  return GetGValue(c) != 0 ||
+                         std::abs(GetRValue(c) * 100 + GetBValue(c) * 200 - 20000) > 200;
+              })))
+        << smooth.picture("mix");
     smooth.picture("grey");
     mono.picture("mono");
 }
