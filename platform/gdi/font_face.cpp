@@ -280,10 +280,12 @@ std::shared_ptr<FontFace> FontFace::create(const LOGFONTA& font) {
             return nullptr;
         }
         made->inkExtent(inkAbove, inkBelow);
-        if (requested < 0 || inkAbove + inkBelow <= cell || ppemY == 1) {
+        const long long ink = inkAbove + inkBelow;
+        if (requested < 0 || ink <= cell || ppemY == 1) {
             break;
         }
-        --ppemY;
+        // Shrink in proportion, by one pixel at least, so that few sizes are measured.
+        ppemY = std::max(1LL, std::min(ppemY - 1, ppemY * cell / ink));
     }
     long long ascent = 0;
     long long descent = 0;
