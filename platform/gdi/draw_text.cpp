@@ -55,7 +55,6 @@ public:
             std::size_t breakAt = start; // the end of the last word that fits
             long long x = 0;
             bool afterWord = false;
-            std::size_t resume = shown.size();
             const char* const begin = shown.data();
             const char* const end = begin + shown.size();
             const char* p = begin + start;
@@ -71,7 +70,6 @@ public:
                     afterWord = false;
                 } else {
                     if (x + advance > wrapWidth && breakAt > start) {
-                        resume = breakAt;
                         broke = true;
                         break;
                     }
@@ -83,14 +81,15 @@ public:
                 emit(shown, start, shown.size(), prefix);
                 return;
             }
+            // The blanks at the break belong to neither line.
             emit(shown, start, breakAt, prefix);
-            while (resume < shown.size() && (shown[resume] == ' ' || shown[resume] == '\t')) {
-                ++resume;
+            start = breakAt;
+            while (start < shown.size() && isBreak(static_cast<unsigned char>(shown[start]))) {
+                ++start;
             }
-            if (resume == shown.size()) {
+            if (start == shown.size()) {
                 return;
             }
-            start = resume;
         }
     }
 
