@@ -126,9 +126,9 @@ void drawGlyph(Surface& surface, const Glyph& glyph, long long x, long long y, c
         for (long long px = left; px < right; ++px, ++coverage) {
             const std::uint32_t alpha = *coverage;
             const int ix = static_cast<int>(px);
-            if (alpha == 255 || (bits <= 8 && alpha >= 128)) {
+            if (alpha == 255) {
                 surface.setPixel(ix, py, ink);
-            } else if (alpha != 0 && bits > 8) {
+            } else if (alpha != 0) { // grey-scale glyphs reach only surfaces of 16 bits or more
                 const COLORREF under = surface.colorOf(surface.pixel(ix, py));
                 const std::uint32_t underRgb =
                     (static_cast<std::uint32_t>(GetRValue(under)) << 16) |
