@@ -213,10 +213,6 @@ void addParagraphs(Layout& layout, const char* text, std::size_t length, bool pr
     }
 }
 
-LONG clampLong(long long value) {
-    return static_cast<LONG>(value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : value);
-}
-
 } // namespace
 
 // The context's text alignment does not move the text: it is laid out in the rectangle from

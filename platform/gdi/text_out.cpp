@@ -10,10 +10,6 @@ using namespace korutil::detail;
 
 namespace {
 
-LONG clampLong(long long value) {
-    return static_cast<LONG>(value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : value);
-}
-
 // cx is the sum of the advances and the character extra, cy the cell height; an empty text
 // measures 0 by 0.
 BOOL textExtent(HDC hdc, LPCSTR text, int count, LPSIZE size) {
