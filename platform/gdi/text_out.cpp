@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdint>
 
 using namespace korutil::detail;
 
