@@ -104,7 +104,8 @@ def draw(program, groups, out_dir):
             ax.set_xlabel(group["size"])
             ax.xaxis.set_major_formatter(FuncFormatter(size_label(base)))
             low, high = ax.get_ylim()
-            subs = (1.0, 2.0, 5.0) if high / low < 1000 else (1.0,)
+            span = high / low
+            subs = (1, 1.5, 2, 3, 4, 5, 7) if span < 10 else (1, 2, 5) if span < 1000 else (1,)
             ax.yaxis.set_major_locator(LogLocator(base=10, subs=subs))
             ax.yaxis.set_major_formatter(FuncFormatter(value_label))
             ax.yaxis.set_minor_formatter(NullFormatter())
