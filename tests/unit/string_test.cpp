@@ -41,20 +41,11 @@ TEST(CString, TwoEmptyRepresentationsAndAssignment) {
     s = '\0';
     EXPECT_TRUE(hasStorage(s) && s.IsEmpty());
     s = 'q';
+    s += static_cast<const char*>(nullptr);
     EXPECT_STREQ("q", s);
-}
-
-TEST(CString, AppendingEmptyAndNothing) {
-    CString abc("abc");
-    abc += CString();
-    abc += static_cast<const char*>(nullptr);
-    abc += '\0';
-    EXPECT_STREQ("abc", abc);
-    CString empty;
-    empty += CString();
-    EXPECT_FALSE(hasStorage(empty));
-    empty += "xy";
-    EXPECT_STREQ("xy", empty);
+    CString stillNone(none);
+    stillNone += none;
+    EXPECT_FALSE(hasStorage(stillNone));
 }
 
 // Four strings side by side, so that a growing block often has to move, edited at random
@@ -198,19 +189,10 @@ TEST(CString, HeapFailureLeavesEachOperationAsDocumented) {
         EXPECT_TRUE(heapFailureFired());
         EXPECT_FALSE(hasStorage(s));
     }
+    // Appends, insertions and removals are refused in the model test above.
     CString s("abc");
     {
-        HeapFailureScope fail(1);
-        s += "def";
-        s += 'g';
-        EXPECT_STREQ("abcg", s); // only the first append failed
-    }
-    {
         HeapFailureScope fail(1, true);
-        s += "x";
-        EXPECT_EQ(0, s.InsertAt(1, 'x', 1));
-        EXPECT_EQ(0, s.RemoveAt(0, 1));
-        EXPECT_STREQ("abcg", s);
         EXPECT_EQ(0, s.printf("%d", 12));
         EXPECT_FALSE(hasStorage(s));
         EXPECT_EQ(nullptr, new CString("x"));
