@@ -70,7 +70,7 @@ RECT DrawTarget::toSurface(long long left, long long top, long long right, long 
 
 DcObject::~DcObject() = default;
 
-bool DcObject::target(DrawTarget& out) {
+bool DcObject::target(DrawTarget& out, bool withClip) {
     switch (dcKind) {
     case DcKind::Memory: {
         Surface* surface = state.bitmap ? state.bitmap->surface.get() : nullptr;
@@ -99,6 +99,9 @@ bool DcObject::target(DrawTarget& out) {
             return false;
         }
         break;
+    }
+    if (!withClip) {
+        return true;
     }
     if (systemClipped) {
         out.clip = intersect(out.clip, out.toSurface(systemClip.left, systemClip.top,

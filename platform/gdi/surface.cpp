@@ -50,7 +50,9 @@ long long Surface::strideFor(int width, int bitsPerPixel) {
     return ((bitsPerRow + 31) / 32) * 4;
 }
 
-std::shared_ptr<Surface> Surface::create(int width, int height, int bitsPerPixel, bool bottomUp) {
+namespace {
+
+bool validDepth(int bitsPerPixel) {
     switch (bitsPerPixel) {
     case 1:
     case 4:
@@ -58,27 +60,49 @@ std::shared_ptr<Surface> Surface::create(int width, int height, int bitsPerPixel
     case 16:
     case 24:
     case 32:
-        break;
+        return true;
     default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::shared_ptr<Surface> Surface::create(int width, int height, int bitsPerPixel, bool bottomUp) {
+    if (!validDepth(bitsPerPixel)) {
         return nullptr;
     }
     const long long stride = strideFor(width, bitsPerPixel);
     if (stride <= 0 || height <= 0 || stride > kMaxBytes / height) {
         return nullptr;
     }
+    auto* bits = static_cast<std::uint8_t*>(
+        std::calloc(static_cast<std::size_t>(stride), static_cast<std::size_t>(height)));
+    if (!bits) {
+        return nullptr;
+    }
+    std::shared_ptr<Surface> surface =
+        wrap(bits, width, height, bitsPerPixel, bottomUp, static_cast<int>(stride));
+    if (!surface) {
+        std::free(bits);
+        return nullptr;
+    }
+    surface->m_ownsBits = true;
+    return surface;
+}
+
+std::shared_ptr<Surface> Surface::wrap(std::uint8_t* bits, int width, int height, int bitsPerPixel,
+                                       bool bottomUp, int stride) {
     std::shared_ptr<Surface> surface(new (std::nothrow) Surface);
     if (!surface) {
         return nullptr;
     }
-    surface->m_bits = static_cast<std::uint8_t*>(
-        std::calloc(static_cast<std::size_t>(stride), static_cast<std::size_t>(height)));
-    if (!surface->m_bits) {
-        return nullptr;
-    }
+    surface->m_bits = bits;
+    surface->m_ownsBits = false;
     surface->m_width = width;
     surface->m_height = height;
     surface->m_bpp = bitsPerPixel;
-    surface->m_stride = static_cast<int>(stride);
+    surface->m_stride = stride;
     surface->m_bottomUp = bottomUp;
     if (bitsPerPixel == 1) {
         surface->m_colors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
@@ -103,7 +127,9 @@ std::shared_ptr<Surface> Surface::clone() const {
 }
 
 Surface::~Surface() {
-    std::free(m_bits);
+    if (m_ownsBits) {
+        std::free(m_bits);
+    }
 }
 
 void Surface::setMasks(DWORD red, DWORD green, DWORD blue) {
@@ -113,6 +139,8 @@ void Surface::setMasks(DWORD red, DWORD green, DWORD blue) {
         m_shift[i] = lowestBit(masks[i]);
         m_width3[i] = bitCount(masks[i]);
     }
+    m_plainRgb =
+        m_bpp == 24 || (m_bpp == 32 && red == 0xFF0000 && green == 0x00FF00 && blue == 0x0000FF);
 }
 
 std::uint32_t Surface::pixel(int x, int y) const {
@@ -201,10 +229,10 @@ void Surface::writeRow(int x, int y, int count, const std::uint32_t* in) {
 
 std::uint32_t Surface::valueOf(COLORREF color) const {
     const std::uint32_t r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
-    if (m_bpp >= 24) {
+    if (m_plainRgb) {
         return (r << 16) | (g << 8) | b;
     }
-    if (m_bpp == 16) {
+    if (m_bpp >= 16) {
         const std::uint32_t channels[3] = {r, g, b};
         std::uint32_t value = 0;
         for (int i = 0; i < 3; ++i) {
@@ -234,10 +262,10 @@ std::uint32_t Surface::valueOf(COLORREF color) const {
 }
 
 COLORREF Surface::colorOf(std::uint32_t value) const {
-    if (m_bpp >= 24) {
+    if (m_plainRgb) {
         return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
     }
-    if (m_bpp == 16) {
+    if (m_bpp >= 16) {
         BYTE channels[3];
         for (int i = 0; i < 3; ++i) {
             channels[i] = widen((value & m_masks[i]) >> m_shift[i], m_width3[i]);
