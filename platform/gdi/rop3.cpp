@@ -1,0 +1,130 @@
+#include "gdi/rop3.h"
+
+#include <cstring>
+
+namespace korutil::detail {
+namespace {
+
+// Four pixel values at once; the compiler maps these onto the machine's vector registers.
+typedef std::uint32_t Lanes __attribute__((vector_size(16)));
+constexpr int kLanes = 4;
+
+Lanes load(const std::uint32_t* p) {
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+void store(std::uint32_t* p, Lanes v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Applies `op` (written once for vectors and single values) over the row. Inputs the
+// operation does not use are never read.
+template <bool UseP, bool UseS, class Op>
+void run(Op op, const std::uint32_t* p, const std::uint32_t* s, std::uint32_t* d, int n,
+         std::uint32_t mask) {
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        Lanes pv{}, sv{};
+        if constexpr (UseP) {
+            pv = load(p + i);
+        }
+        if constexpr (UseS) {
+            sv = load(s + i);
+        }
+        store(d + i, op(pv, sv, load(d + i)) & mask);
+    }
+    for (; i < n; ++i) {
+        d[i] = op(UseP ? p[i] : 0u, UseS ? s[i] : 0u, d[i]) & mask;
+    }
+}
+
+// Any operation as its algebraic normal form: the exclusive or of those products of P, S and
+// D whose coefficient is set. c[m] is all ones when the product of the inputs in m (bit 2 P,
+// bit 1 S, bit 0 D, as in the truth table's index) takes part.
+struct Polynomial {
+    std::uint32_t c[8];
+    template <class V> V operator()(V p, V s, V d) const {
+        return c[0] ^ (d & c[1]) ^ (s & (c[2] ^ (d & c[3]))) ^
+               (p & (c[4] ^ (d & c[5]) ^ (s & (c[6] ^ (d & c[7])))));
+    }
+};
+
+Polynomial polynomialOf(std::uint8_t table) {
+    // Moebius transform: each coefficient is the exclusive or of the table entries of all
+    // subsets of its product.
+    unsigned a = table;
+    for (unsigned bit = 1; bit < 8; bit <<= 1) {
+        for (unsigned i = 0; i < 8; ++i) {
+            if (i & bit) {
+                a ^= ((a >> (i ^ bit)) & 1u) << i;
+            }
+        }
+    }
+    Polynomial poly{};
+    for (unsigned m = 0; m < 8; ++m) {
+        poly.c[m] = ((a >> m) & 1u) ? 0xFFFFFFFFu : 0u;
+    }
+    return poly;
+}
+
+} // namespace
+
+void applyRop(std::uint8_t table, const std::uint32_t* p, const std::uint32_t* s, std::uint32_t* d,
+              int n, std::uint32_t mask) {
+    // The common operations get loops of their own; everything else goes through the
+    // polynomial, which costs a few more instructions per value.
+    switch (table) {
+    case 0xAA: // D
+        return;
+    case 0x00: // BLACKNESS
+        return run<false, false>([](auto, auto, auto dv) { return dv & 0u; }, p, s, d, n, mask);
+    case 0xFF: // WHITENESS
+        return run<false, false>([](auto, auto, auto dv) { return dv | ~0u; }, p, s, d, n, mask);
+    case 0x55: // DSTINVERT
+        return run<false, false>([](auto, auto, auto dv) { return ~dv; }, p, s, d, n, mask);
+    case 0xF0: // PATCOPY
+        return run<true, false>([](auto pv, auto, auto) { return pv; }, p, s, d, n, mask);
+    case 0x5A: // PATINVERT
+        return run<true, false>([](auto pv, auto, auto dv) { return pv ^ dv; }, p, s, d, n, mask);
+    case 0xCC: // SRCCOPY
+        return run<false, true>([](auto, auto sv, auto) { return sv; }, p, s, d, n, mask);
+    case 0x33: // NOTSRCCOPY
+        return run<false, true>([](auto, auto sv, auto) { return ~sv; }, p, s, d, n, mask);
+    case 0x88: // SRCAND
+        return run<false, true>([](auto, auto sv, auto dv) { return sv & dv; }, p, s, d, n, mask);
+    case 0xEE: // SRCPAINT
+        return run<false, true>([](auto, auto sv, auto dv) { return sv | dv; }, p, s, d, n, mask);
+    case 0x66: // SRCINVERT
+        return run<false, true>([](auto, auto sv, auto dv) { return sv ^ dv; }, p, s, d, n, mask);
+    case 0x44: // SRCERASE
+        return run<false, true>([](auto, auto sv, auto dv) { return sv & ~dv; }, p, s, d, n, mask);
+    case 0x22: // DSna, the mask step of transparent drawing
+        return run<false, true>([](auto, auto sv, auto dv) { return ~sv & dv; }, p, s, d, n, mask);
+    case 0x11: // NOTSRCERASE
+        return run<false, true>([](auto, auto sv, auto dv) { return ~(sv | dv); }, p, s, d, n,
+                                mask);
+    case 0xBB: // MERGEPAINT
+        return run<false, true>([](auto, auto sv, auto dv) { return ~sv | dv; }, p, s, d, n, mask);
+    case 0xC0: // MERGECOPY
+        return run<true, true>([](auto pv, auto sv, auto) { return pv & sv; }, p, s, d, n, mask);
+    case 0xFB: // PATPAINT
+        return run<true, true>([](auto pv, auto sv, auto dv) { return pv | ~sv | dv; }, p, s, d, n,
+                               mask);
+    default:
+        break;
+    }
+    const Polynomial poly = polynomialOf(table);
+    if (ropUsesPattern(table) && ropUsesSource(table)) {
+        run<true, true>(poly, p, s, d, n, mask);
+    } else if (ropUsesPattern(table)) {
+        run<true, false>(poly, p, s, d, n, mask);
+    } else if (ropUsesSource(table)) {
+        run<false, true>(poly, p, s, d, n, mask);
+    } else {
+        run<false, false>(poly, p, s, d, n, mask);
+    }
+}
+
+} // namespace korutil::detail
