@@ -478,6 +478,11 @@ extern "C" BOOL WINAPI DeleteObject(HGDIOBJ ho) {
         if (object->stock) {
             return TRUE;
         }
+        // As documented, a bitmap selected into a context (or kept by one of its saved
+        // states) is not deleted: the context still draws on it.
+        if (object->kind == GdiKind::Bitmap && object->selections > 0) {
+            return FALSE;
+        }
         if (object->selections > 0) {
             object->deletePending = true;
             return TRUE;

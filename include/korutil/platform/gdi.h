@@ -506,8 +506,8 @@ KORPLATFORM_API HBRUSH WINAPI CreateBrushIndirect(const LOGBRUSH* plbrush);
 KORPLATFORM_API HGDIOBJ WINAPI GetStockObject(int i);
 // Returns the object of the same kind that it replaced; for a region, the region type.
 KORPLATFORM_API HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h);
-// Stock objects are never deleted; an object selected into a context is freed once no
-// context holds it any more.
+// Stock objects are never deleted. A bitmap selected into a context is not deleted (FALSE);
+// a pen, brush or font selected into one is freed once no context holds it any more.
 KORPLATFORM_API BOOL WINAPI DeleteObject(HGDIOBJ ho);
 KORPLATFORM_API int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv);
 KORPLATFORM_API DWORD WINAPI GetObjectType(HGDIOBJ h);
