@@ -1,5 +1,6 @@
 #include "gdi/surface.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -52,6 +53,8 @@ long long Surface::strideFor(int width, int bitsPerPixel) {
 
 namespace {
 
+constexpr std::size_t kStaggerFrom = 64 * 1024;
+
 bool validDepth(int bitsPerPixel) {
     switch (bitsPerPixel) {
     case 1:
@@ -76,18 +79,23 @@ std::shared_ptr<Surface> Surface::create(int width, int height, int bitsPerPixel
     if (stride <= 0 || height <= 0 || stride > kMaxBytes / height) {
         return nullptr;
     }
-    auto* bits = static_cast<std::uint8_t*>(
-        std::calloc(static_cast<std::size_t>(stride), static_cast<std::size_t>(height)));
-    if (!bits) {
+    // Large blocks start at one of 64 cache-line offsets in turn: when the rows of two
+    // surfaces lie at one offset within the page, a blit of one onto the other stalls the
+    // processor on its loads after stores (4K aliasing), at half speed or worse.
+    const auto size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
+    static std::atomic<unsigned> nextOffset{0};
+    const std::size_t offset = size >= kStaggerFrom ? (nextOffset++ % 64) * 64 : 0;
+    auto* block = static_cast<std::uint8_t*>(std::calloc(size + offset, 1));
+    if (!block) {
         return nullptr;
     }
     std::shared_ptr<Surface> surface =
-        wrap(bits, width, height, bitsPerPixel, bottomUp, static_cast<int>(stride));
+        wrap(block + offset, width, height, bitsPerPixel, bottomUp, static_cast<int>(stride));
     if (!surface) {
-        std::free(bits);
+        std::free(block);
         return nullptr;
     }
-    surface->m_ownsBits = true;
+    surface->m_block = block;
     return surface;
 }
 
@@ -98,7 +106,6 @@ std::shared_ptr<Surface> Surface::wrap(std::uint8_t* bits, int width, int height
         return nullptr;
     }
     surface->m_bits = bits;
-    surface->m_ownsBits = false;
     surface->m_width = width;
     surface->m_height = height;
     surface->m_bpp = bitsPerPixel;
@@ -127,9 +134,7 @@ std::shared_ptr<Surface> Surface::clone() const {
 }
 
 Surface::~Surface() {
-    if (m_ownsBits) {
-        std::free(m_bits);
-    }
+    std::free(m_block);
 }
 
 void Surface::setMasks(DWORD red, DWORD green, DWORD blue) {

@@ -104,7 +104,7 @@ private:
     int m_stride = 0;
     bool m_bottomUp = false;
     std::uint8_t* m_bits = nullptr;
-    bool m_ownsBits = true;
+    std::uint8_t* m_block = nullptr; // the allocation holding m_bits; null for wrapped memory
     bool m_plainRgb = false;
     std::vector<RGBQUAD> m_colors;
     DWORD m_masks[3] = {0, 0, 0};
