@@ -32,11 +32,8 @@ public:
         if (!m_direct) {
             m_values.resize(n);
         }
-        if (m_paint) {
+        if (m_paint && !m_paint->isSolid()) {
             m_pattern.resize(n);
-            if (m_paint->isSolid()) {
-                std::fill(m_pattern.begin(), m_pattern.end(), m_paint->solidValue());
-            }
         }
         if (m_gaps) {
             m_kept.resize(n);
@@ -55,8 +52,12 @@ public:
         if (m_gaps) {
             std::copy(d, d + m_count, m_kept.begin());
         }
-        applyRop(m_table, m_paint ? m_pattern.data() : nullptr, source, d, m_count,
-                 m_dest.valueMask());
+        if (m_paint && m_paint->isSolid()) {
+            applyRopSolid(m_table, m_paint->solidValue(), source, d, m_count, m_dest.valueMask());
+        } else {
+            applyRop(m_table, m_paint ? m_pattern.data() : nullptr, source, d, m_count,
+                     m_dest.valueMask());
+        }
         if (m_gaps) {
             for (int i = 0; i < m_count; ++i) {
                 if (!m_paint->drawsAt(m_left + i, y)) {
@@ -167,12 +168,22 @@ void copyBlit(const BlitDest& dest, const BlitSource& source, const RECT& area, 
         convert.identity() && in.bitsPerPixel() == 32 && !(same && offY == 0);
     const bool plainCopy = table == ropTable(SRCCOPY) && convert.identity() &&
                            in.bitsPerPixel() == 32 && out.bitsPerPixel() == 32;
+    const int rows = area.bottom - area.top;
+    if (plainCopy && n * 4 == out.stride() && n * 4 == in.stride() &&
+        out.bottomUp() == in.bottomUp()) {
+        // Whole rows laid out alike: one move of the block, which also handles any overlap.
+        const int last = area.bottom - 1;
+        std::memmove(out.row(out.bottomUp() ? last : area.top),
+                     in.row(static_cast<int>((in.bottomUp() ? last : area.top) + offY)),
+                     static_cast<std::size_t>(n) * 4 * static_cast<std::size_t>(rows));
+        return;
+    }
     RowTarget target(out, area.left, n, table, paint);
     std::vector<std::uint32_t> values(sourceInPlace || plainCopy ? 0 : static_cast<std::size_t>(n));
     // On one surface, rows moving down are copied from the bottom up, so that each source
     // row is read before it is overwritten; within a row the source is read first.
     const bool upwards = same && offY < 0;
-    for (int k = 0; k < area.bottom - area.top; ++k) {
+    for (int k = 0; k < rows; ++k) {
         const int y = upwards ? area.bottom - 1 - k : area.top + k;
         const int sy = static_cast<int>(y + offY);
         if (plainCopy) {
@@ -206,6 +217,7 @@ void stretchBlit(const BlitDest& dest, const BlitSource& source, const AxisMap& 
     const bool runsX = combineX != Combine::Sample;
     const bool runsY = combineY != Combine::Sample;
     const std::size_t n = cols.size();
+    const bool plain = out.plainRgb();
     int segLow = cols.sample.front(), segHigh = cols.sample.front() + 1;
     for (std::size_t k = 0; k < n; ++k) {
         segLow = std::min(segLow, runsX ? cols.runStart[k] : cols.sample[k]);
@@ -218,8 +230,11 @@ void stretchBlit(const BlitDest& dest, const BlitSource& source, const AxisMap& 
     if (combine == Combine::And || combine == Combine::Or) {
         bits.resize(n);
     } else if (combine == Combine::Average) {
-        sums.resize(n * 4);
+        sums.resize(n * 3);
     }
+    // The source columns that destination column k combines.
+    auto start = [&](std::size_t k) { return runsX ? cols.runStart[k] : cols.sample[k]; };
+    auto end = [&](std::size_t k) { return runsX ? cols.runEnd[k] : cols.sample[k] + 1; };
     RowTarget target(out, static_cast<int>(cols.first), static_cast<int>(n), table, paint);
     long long lastLow = -1, lastHigh = -1;
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -230,47 +245,57 @@ void stretchBlit(const BlitDest& dest, const BlitSource& source, const AxisMap& 
         if (low != lastLow || high != lastHigh) {
             lastLow = low;
             lastHigh = high;
+            if (combine == Combine::Sample) {
+                convert.read(segLow, low, segHigh - segLow, segment.data());
+                for (std::size_t k = 0; k < n; ++k) {
+                    values[k] = segment[static_cast<std::size_t>(cols.sample[k] - segLow)];
+                }
+                target.apply(y, values.data());
+                continue;
+            }
             std::fill(bits.begin(), bits.end(), combine == Combine::And ? 0xFFFFFFFFu : 0u);
             std::fill(sums.begin(), sums.end(), 0);
             for (int sy = low; sy < high; ++sy) {
                 convert.read(segLow, sy, segHigh - segLow, segment.data());
+                if (combine == Combine::Average && !plain) {
+                    for (std::uint32_t& v : segment) {
+                        const COLORREF color = out.colorOf(v);
+                        v = GetRValue(color) << 16 | GetGValue(color) << 8 | GetBValue(color);
+                    }
+                }
                 for (std::size_t k = 0; k < n; ++k) {
-                    const int a = (runsX ? cols.runStart[k] : cols.sample[k]) - segLow;
-                    const int b = runsX ? cols.runEnd[k] - segLow : a + 1;
-                    for (int c = a; c < b; ++c) {
-                        const std::uint32_t v = segment[static_cast<std::size_t>(c)];
-                        switch (combine) {
-                        case Combine::Sample:
-                            values[k] = v;
-                            break;
-                        case Combine::And:
-                            bits[k] &= v;
-                            break;
-                        case Combine::Or:
-                            bits[k] |= v;
-                            break;
-                        case Combine::Average: {
-                            const COLORREF color = out.colorOf(v);
-                            sums[k * 4] += GetRValue(color);
-                            sums[k * 4 + 1] += GetGValue(color);
-                            sums[k * 4 + 2] += GetBValue(color);
-                            sums[k * 4 + 3] += 1;
-                            break;
+                    const std::uint32_t* run = segment.data() + (start(k) - segLow);
+                    const int length = end(k) - start(k);
+                    if (combine == Combine::Average) {
+                        std::uint64_t red = 0, green = 0, blue = 0;
+                        for (int c = 0; c < length; ++c) {
+                            red += (run[c] >> 16) & 0xFF;
+                            green += (run[c] >> 8) & 0xFF;
+                            blue += run[c] & 0xFF;
                         }
+                        sums[k * 3] += red;
+                        sums[k * 3 + 1] += green;
+                        sums[k * 3 + 2] += blue;
+                    } else {
+                        std::uint32_t v = bits[k];
+                        for (int c = 0; c < length; ++c) {
+                            v = combine == Combine::And ? v & run[c] : v | run[c];
                         }
+                        bits[k] = v;
                     }
                 }
             }
             for (std::size_t k = 0; k < n; ++k) {
-                if (combine == Combine::And || combine == Combine::Or) {
+                if (combine != Combine::Average) {
                     values[k] = bits[k];
-                } else if (combine == Combine::Average) {
-                    const std::uint64_t count = sums[k * 4 + 3];
-                    auto mean = [&](int c) {
-                        return static_cast<BYTE>((sums[k * 4 + c] + count / 2) / count);
-                    };
-                    values[k] = out.valueOf(RGB(mean(0), mean(1), mean(2)));
+                    continue;
                 }
+                const std::uint64_t count = static_cast<std::uint64_t>(end(k) - start(k)) *
+                                            static_cast<unsigned>(high - low);
+                auto mean = [&](int c) {
+                    return static_cast<BYTE>((sums[k * 3 + c] + count / 2) / count);
+                };
+                values[k] = out.valueOf(RGB(mean(0), mean(1), mean(2)));
             }
         }
         target.apply(y, values.data());
@@ -327,7 +352,18 @@ bool sourceOf(DcObject& dc, DrawTarget& target, BlitSource& out) {
 }
 
 void patternBlt(Surface& dest, const RECT& area, std::uint8_t table, const BrushPaint* paint) {
-    RowTarget target(dest, area.left, area.right - area.left, table, paint);
+    const int n = area.right - area.left, rows = area.bottom - area.top;
+    if (dest.bitsPerPixel() == 32 && n * 4 == dest.stride() && !ropUsesDest(table) &&
+        (!paint || paint->isSolid())) {
+        // One value over whole rows: a single fill of the block.
+        std::uint32_t value = 0;
+        applyRopSolid(table, paint ? paint->solidValue() : 0, nullptr, &value, 1, 0xFFFFFFFFu);
+        fillValues(row32(dest, 0, dest.bottomUp() ? area.bottom - 1 : area.top),
+                   static_cast<std::size_t>(n) * static_cast<std::size_t>(rows), value);
+        dest.addDamage(area);
+        return;
+    }
+    RowTarget target(dest, area.left, n, table, paint);
     for (int y = area.top; y < area.bottom; ++y) {
         target.apply(y, nullptr);
     }

@@ -73,11 +73,28 @@ void ValueConverter::read(int x, int y, int count, std::uint32_t* out) const {
     case Kind::Identity:
         m_from->readRow(x, y, count, out);
         return;
-    case Kind::Table:
-        for (int i = 0; i < count; ++i) {
-            out[i] = m_table[m_from->pixel(x + i, y)];
+    case Kind::Table: {
+        // Tables only come from sources of 8 bits or fewer: the row decodes directly.
+        const std::uint8_t* p = m_from->row(y);
+        const std::uint32_t* table = m_table.data();
+        switch (m_from->bitsPerPixel()) {
+        case 8:
+            for (int i = 0; i < count; ++i) {
+                out[i] = table[p[x + i]];
+            }
+            return;
+        case 4:
+            for (int i = 0, px = x; i < count; ++i, ++px) {
+                out[i] = table[(px & 1) ? p[px >> 1] & 0x0F : p[px >> 1] >> 4];
+            }
+            return;
+        default:
+            for (int i = 0, px = x; i < count; ++i, ++px) {
+                out[i] = table[(p[px >> 3] >> (7 - (px & 7))) & 1];
+            }
+            return;
         }
-        return;
+    }
     case Kind::LowBytes:
         m_from->readRow(x, y, count, out);
         for (int i = 0; i < count; ++i) {

@@ -1,6 +1,7 @@
 #include "gdi/rop3.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace korutil::detail {
 namespace {
@@ -20,10 +21,10 @@ void store(std::uint32_t* p, Lanes v) {
 }
 
 // Applies `op` (written once for vectors and single values) over the row. Inputs the
-// operation does not use are never read.
-template <bool UseP, bool UseS, class Op>
-void run(Op op, const std::uint32_t* p, const std::uint32_t* s, std::uint32_t* d, int n,
-         std::uint32_t mask) {
+// operation does not use are never read; 32-bit values need no mask.
+template <bool UseP, bool UseS, bool Masked, class Op>
+void runRow(Op op, const std::uint32_t* p, const std::uint32_t* s, std::uint32_t* d, int n,
+            std::uint32_t mask) {
     int i = 0;
     for (; i + kLanes <= n; i += kLanes) {
         Lanes pv{}, sv{};
@@ -33,10 +34,26 @@ void run(Op op, const std::uint32_t* p, const std::uint32_t* s, std::uint32_t* d
         if constexpr (UseS) {
             sv = load(s + i);
         }
-        store(d + i, op(pv, sv, load(d + i)) & mask);
+        const Lanes out = op(pv, sv, load(d + i));
+        store(d + i, Masked ? out & mask : out);
     }
     for (; i < n; ++i) {
-        d[i] = op(UseP ? p[i] : 0u, UseS ? s[i] : 0u, d[i]) & mask;
+        const std::uint32_t out = op(UseP ? p[i] : 0u, UseS ? s[i] : 0u, d[i]);
+        d[i] = Masked ? out & mask : out;
+    }
+}
+
+void fill(std::uint32_t* d, int n, std::uint32_t value) {
+    fillValues(d, static_cast<std::size_t>(n), value);
+}
+
+template <bool UseP, bool UseS, class Op>
+void run(Op op, const std::uint32_t* p, const std::uint32_t* s, std::uint32_t* d, int n,
+         std::uint32_t mask) {
+    if (mask == 0xFFFFFFFFu) {
+        runRow<UseP, UseS, false>(op, p, s, d, n, mask);
+    } else {
+        runRow<UseP, UseS, true>(op, p, s, d, n, mask);
     }
 }
 
@@ -48,6 +65,15 @@ struct Polynomial {
     template <class V> V operator()(V p, V s, V d) const {
         return c[0] ^ (d & c[1]) ^ (s & (c[2] ^ (d & c[3]))) ^
                (p & (c[4] ^ (d & c[5]) ^ (s & (c[6] ^ (d & c[7])))));
+    }
+};
+
+// The polynomial with P fixed: each product with P becomes the one without it, taken where
+// P's bits are set. c[m] as in Polynomial for the products of S and D.
+struct FoldedPolynomial {
+    std::uint32_t c[4];
+    template <class V> V operator()(V, V s, V d) const {
+        return c[0] ^ (d & c[1]) ^ (s & (c[2] ^ (d & c[3])));
     }
 };
 
@@ -71,6 +97,12 @@ Polynomial polynomialOf(std::uint8_t table) {
 
 } // namespace
 
+// The C library's 32-bit fill writes far faster than a loop of stores.
+static_assert(sizeof(wchar_t) == sizeof(std::uint32_t), "wmemset fills 32-bit values");
+void fillValues(std::uint32_t* dest, std::size_t count, std::uint32_t value) {
+    std::wmemset(reinterpret_cast<wchar_t*>(dest), static_cast<wchar_t>(value), count);
+}
+
 void applyRop(std::uint8_t table, const std::uint32_t* p, const std::uint32_t* s, std::uint32_t* d,
               int n, std::uint32_t mask) {
     // The common operations get loops of their own; everything else goes through the
@@ -79,9 +111,9 @@ void applyRop(std::uint8_t table, const std::uint32_t* p, const std::uint32_t* s
     case 0xAA: // D
         return;
     case 0x00: // BLACKNESS
-        return run<false, false>([](auto, auto, auto dv) { return dv & 0u; }, p, s, d, n, mask);
+        return fill(d, n, 0);
     case 0xFF: // WHITENESS
-        return run<false, false>([](auto, auto, auto dv) { return dv | ~0u; }, p, s, d, n, mask);
+        return fill(d, n, mask);
     case 0x55: // DSTINVERT
         return run<false, false>([](auto, auto, auto dv) { return ~dv; }, p, s, d, n, mask);
     case 0xF0: // PATCOPY
@@ -124,6 +156,26 @@ void applyRop(std::uint8_t table, const std::uint32_t* p, const std::uint32_t* s
         run<false, true>(poly, p, s, d, n, mask);
     } else {
         run<false, false>(poly, p, s, d, n, mask);
+    }
+}
+
+void applyRopSolid(std::uint8_t table, std::uint32_t pattern, const std::uint32_t* s,
+                   std::uint32_t* d, int n, std::uint32_t mask) {
+    if (!ropUsesPattern(table)) {
+        applyRop(table, nullptr, s, d, n, mask);
+        return;
+    }
+    const Polynomial poly = polynomialOf(table);
+    if (!ropUsesSource(table) && !ropUsesDest(table)) {
+        return fill(d, n, (poly.c[0] ^ (pattern & poly.c[4])) & mask);
+    }
+    const FoldedPolynomial folded{
+        {poly.c[0] ^ (pattern & poly.c[4]), poly.c[1] ^ (pattern & poly.c[5]),
+         poly.c[2] ^ (pattern & poly.c[6]), poly.c[3] ^ (pattern & poly.c[7])}};
+    if (ropUsesSource(table)) {
+        run<false, true>(folded, nullptr, s, d, n, mask);
+    } else {
+        run<false, false>(folded, nullptr, s, d, n, mask);
     }
 }
 

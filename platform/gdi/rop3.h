@@ -6,6 +6,7 @@
 
 #include <korutil/platform/types.h>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace korutil::detail {
@@ -26,10 +27,17 @@ inline bool ropUsesDest(std::uint8_t table) {
     return ((table >> 1) ^ table) & 0x55;
 }
 
+// count copies of one value.
+void fillValues(std::uint32_t* dest, std::size_t count, std::uint32_t value);
+
 // dest[i] = table(pattern[i], source[i], dest[i]) & mask for i < count, computed on whole
 // values. pattern and source may be null when the operation does not use them; `mask` keeps
 // the bits a pixel value of the destination may have.
 void applyRop(std::uint8_t table, const std::uint32_t* pattern, const std::uint32_t* source,
               std::uint32_t* dest, int count, std::uint32_t mask);
+// The same with one pattern value for the whole row (a solid brush), which folds into the
+// operation: any operation then costs about what one of source and destination costs.
+void applyRopSolid(std::uint8_t table, std::uint32_t pattern, const std::uint32_t* source,
+                   std::uint32_t* dest, int count, std::uint32_t mask);
 
 } // namespace korutil::detail
