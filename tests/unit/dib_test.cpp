@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -194,6 +195,66 @@ TEST(DibDrawing, StretchDIBitsAndSetDIBitsToDeviceAgainstTheModel) {
             }
         }
     }
+}
+
+// A picture to look at: a 16-colour arrow drawn upright, mirrored and shrunk by averaging,
+// on a pattern-brush background, with a checker of black dots ANDed over its lower half.
+TEST(DibDrawing, SceneOfArrows) {
+    Bytes info(40 + 64), bits(8 * 16);
+    const BITMAPINFOHEADER h{40, 16, 16, 1, 4, BI_RGB, 0, 0, 0, 16, 0};
+    std::memcpy(info.data(), &h, 40);
+    for (int i = 0; i < 16; ++i) {
+        const RGBQUAD q{static_cast<BYTE>(i * 16), static_cast<BYTE>(255 - i * 12),
+                        static_cast<BYTE>(i < 8 ? 255 : 40), 0};
+        std::memcpy(&info[40 + 4 * i], &q, 4);
+    }
+    for (int y = 0; y < 16; ++y) { // scan 0 is the bottom row: the arrow points up
+        for (int x = 0; x < 16; ++x) {
+            const bool arrow = std::abs(x - 8) <= (y >= 8 ? 15 - y : 2);
+            bits[y * 8 + x / 2] |= (arrow ? x % 8 + 8 : 1) << (x % 2 ? 0 : 4);
+        }
+    }
+    DibCanvas canvas(128, 96);
+    const BYTE checker[16] = {0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0,
+                              0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0};
+    HBITMAP dots = CreateBitmap(8, 8, 1, 1, checker);
+    HBRUSH background = CreatePatternBrush(dots);
+    SetTextColor(canvas.dc(), RGB(200, 200, 200));
+    const RECT all{0, 0, 128, 96};
+    FillRect(canvas.dc(), &all, background);
+    const auto* bmi = reinterpret_cast<BITMAPINFO*>(info.data());
+    StretchDIBits(canvas.dc(), 4, 4, 48, 48, 0, 0, 16, 16, bits.data(), bmi, 0, SRCCOPY);
+    StretchDIBits(canvas.dc(), 103, 4, -48, 48, 0, 0, 16, 16, bits.data(), bmi, 0, SRCCOPY);
+    SetStretchBltMode(canvas.dc(), HALFTONE);
+    StretchBlt(canvas.dc(), 10, 60, 24, 24, canvas.dc(), 4, 4, 48, 48, SRCCOPY);
+    for (int y = 0; y < 48; ++y) {
+        for (int x = 0; x < 48; ++x) {
+            ASSERT_EQ(canvas.at(4 + x, 4 + y), canvas.at(103 - x, 4 + y))
+                << canvas.picture("scene");
+        }
+    }
+    EXPECT_EQ(0x289F80u, canvas.at(4 + 8 * 3, 4 + 2 * 3)); // entry 8, in the arrow
+    std::vector<std::uint32_t> before(128 * 40);
+    for (int i = 0; i < 128 * 40; ++i) {
+        before[i] = canvas.at(i % 128, 56 + i / 128);
+    }
+    HDC dotsDc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dotsDc, dots);
+    SetTextColor(canvas.dc(), 0);
+    for (int x = 0; x < 128; x += 8) {
+        for (int y = 56; y < 96; y += 8) {
+            BitBlt(canvas.dc(), x, y, 8, 8, dotsDc, 0, 0, SRCAND);
+        }
+    }
+    for (int i = 0; i < 128 * 40; ++i) {
+        const int x = i % 128, y = 56 + i / 128;
+        ASSERT_EQ((x + y) % 2 ? 0 : before[i], canvas.at(x, y)) << x << "," << y;
+    }
+    canvas.picture("scene");
+    SelectObject(dotsDc, old);
+    DeleteDC(dotsDc);
+    DeleteObject(background);
+    DeleteObject(dots);
 }
 
 TEST(DibHeaders, MalformedOnesAreRefusedEverywhere) {
