@@ -394,11 +394,14 @@ bool blit(const BlitDest& dest, Span dx, Span dy, const BlitSource* source, Span
         dy.mirrored == sy.mirrored) {
         const long long offX = sx.low - dx.low;
         const long long offY = sy.low - dy.low;
-        const RECT area{static_cast<LONG>(std::max<long long>(left, bounds.left - offX)),
-                        static_cast<LONG>(std::max<long long>(top, bounds.top - offY)),
-                        static_cast<LONG>(std::min<long long>(right, bounds.right - offX)),
-                        static_cast<LONG>(std::min<long long>(bottom, bounds.bottom - offY))};
-        if (!isEmpty(area)) {
+        // Compared before narrowing: the offsets may exceed the range of a LONG.
+        const long long l = std::max<long long>(left, bounds.left - offX);
+        const long long t = std::max<long long>(top, bounds.top - offY);
+        const long long r = std::min<long long>(right, bounds.right - offX);
+        const long long b = std::min<long long>(bottom, bounds.bottom - offY);
+        if (l < r && t < b) {
+            const RECT area{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r),
+                            static_cast<LONG>(b)};
             copyBlit(dest, *source, area, offX, offY, table, paint);
             dest.surface->addDamage(area);
         }

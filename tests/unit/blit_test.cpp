@@ -45,6 +45,9 @@ TEST(Blit, GeometryAgainstASamplingModel) {
         IntersectClipRect(b.dc(), 0, 0, 1, 1); // a source context's clip does not limit reading
         SetStretchBltMode(a.dc(), COLORONCOLOR);
         StretchBlt(a.dc(), x, y, w, h, src.dc(), sx, sy, sw, sh, SRCCOPY);
+        // Offsets beyond the range of 32 bits reach nothing.
+        BitBlt(a.dc(), 0, 0, 8, 8, src.dc(), INT32_MIN, INT32_MIN + round, SRCCOPY);
+        StretchBlt(a.dc(), INT32_MAX, 0, INT32_MIN, 9, src.dc(), 0, 0, INT32_MAX, 1, SRCCOPY);
         for (int py = 0; py < 20; ++py) {
             for (int px = 0; px < 24; ++px) {
                 const long long fx = sampled(px, extentOf(x, w), extentOf(sx, sw), src.width());
