@@ -26,6 +26,22 @@ template <bool UseP, bool UseS, bool Masked, class Op>
 void runRow(Op op, const std::uint32_t* p, const std::uint32_t* s, std::uint32_t* d, int n,
             std::uint32_t mask) {
     int i = 0;
+    // Two blocks at a time: their chains of operations overlap in the processor.
+    for (; i + 2 * kLanes <= n; i += 2 * kLanes) {
+        Lanes pv{}, sv{}, pw{}, sw{};
+        if constexpr (UseP) {
+            pv = load(p + i);
+            pw = load(p + i + kLanes);
+        }
+        if constexpr (UseS) {
+            sv = load(s + i);
+            sw = load(s + i + kLanes);
+        }
+        const Lanes out = op(pv, sv, load(d + i));
+        const Lanes next = op(pw, sw, load(d + i + kLanes));
+        store(d + i, Masked ? out & mask : out);
+        store(d + i + kLanes, Masked ? next & mask : next);
+    }
     for (; i + kLanes <= n; i += kLanes) {
         Lanes pv{}, sv{};
         if constexpr (UseP) {
@@ -69,13 +85,57 @@ struct Polynomial {
 };
 
 // The polynomial with P fixed: each product with P becomes the one without it, taken where
-// P's bits are set. c[m] as in Polynomial for the products of S and D.
-struct FoldedPolynomial {
+// P's bits are set. c[m] as in Polynomial for the products of S and D. The products of D
+// alone and of S and D are often absent or in every bit; those cases drop their operations.
+enum class Term { None, Every, Some };
+
+template <Term DTerm, Term SDTerm> struct FoldedPolynomial {
     std::uint32_t c[4];
     template <class V> V operator()(V, V s, V d) const {
-        return c[0] ^ (d & c[1]) ^ (s & (c[2] ^ (d & c[3])));
+        V out;
+        if constexpr (SDTerm == Term::None) {
+            out = c[0] ^ (s & c[2]);
+        } else if constexpr (SDTerm == Term::Every) {
+            out = c[0] ^ (s & (c[2] ^ d));
+        } else {
+            out = c[0] ^ (s & (c[2] ^ (d & c[3])));
+        }
+        if constexpr (DTerm == Term::Every) {
+            out ^= d;
+        } else if constexpr (DTerm == Term::Some) {
+            out ^= d & c[1];
+        }
+        return out;
     }
 };
+
+Term termOf(std::uint32_t coefficient) {
+    return coefficient == 0 ? Term::None : coefficient == 0xFFFFFFFFu ? Term::Every : Term::Some;
+}
+
+template <Term DTerm, Term SDTerm>
+void runFolded(const std::uint32_t (&c)[4], bool usesSource, const std::uint32_t* s,
+               std::uint32_t* d, int n, std::uint32_t mask) {
+    const FoldedPolynomial<DTerm, SDTerm> folded{{c[0], c[1], c[2], c[3]}};
+    if (usesSource) {
+        run<false, true>(folded, nullptr, s, d, n, mask);
+    } else {
+        run<false, false>(folded, nullptr, s, d, n, mask);
+    }
+}
+
+template <Term DTerm>
+void runFolded(Term sdTerm, const std::uint32_t (&c)[4], bool usesSource, const std::uint32_t* s,
+               std::uint32_t* d, int n, std::uint32_t mask) {
+    switch (sdTerm) {
+    case Term::None:
+        return runFolded<DTerm, Term::None>(c, usesSource, s, d, n, mask);
+    case Term::Every:
+        return runFolded<DTerm, Term::Every>(c, usesSource, s, d, n, mask);
+    case Term::Some:
+        return runFolded<DTerm, Term::Some>(c, usesSource, s, d, n, mask);
+    }
+}
 
 Polynomial polynomialOf(std::uint8_t table) {
     // Moebius transform: each coefficient is the exclusive or of the table entries of all
@@ -169,13 +229,17 @@ void applyRopSolid(std::uint8_t table, std::uint32_t pattern, const std::uint32_
     if (!ropUsesSource(table) && !ropUsesDest(table)) {
         return fill(d, n, (poly.c[0] ^ (pattern & poly.c[4])) & mask);
     }
-    const FoldedPolynomial folded{
-        {poly.c[0] ^ (pattern & poly.c[4]), poly.c[1] ^ (pattern & poly.c[5]),
-         poly.c[2] ^ (pattern & poly.c[6]), poly.c[3] ^ (pattern & poly.c[7])}};
-    if (ropUsesSource(table)) {
-        run<false, true>(folded, nullptr, s, d, n, mask);
-    } else {
-        run<false, false>(folded, nullptr, s, d, n, mask);
+    const std::uint32_t c[4] = {
+        poly.c[0] ^ (pattern & poly.c[4]), poly.c[1] ^ (pattern & poly.c[5]),
+        poly.c[2] ^ (pattern & poly.c[6]), poly.c[3] ^ (pattern & poly.c[7])};
+    const bool usesSource = ropUsesSource(table);
+    switch (termOf(c[1])) {
+    case Term::None:
+        return runFolded<Term::None>(termOf(c[3]), c, usesSource, s, d, n, mask);
+    case Term::Every:
+        return runFolded<Term::Every>(termOf(c[3]), c, usesSource, s, d, n, mask);
+    case Term::Some:
+        return runFolded<Term::Some>(termOf(c[3]), c, usesSource, s, d, n, mask);
     }
 }
 

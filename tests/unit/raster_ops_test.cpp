@@ -40,8 +40,10 @@ struct Cells {
 
 TEST(RasterOps, EveryOperationAgainstItsTruthTable) {
     const std::vector<RGBQUAD> blackWhite = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-    for (bool mono : {false, true}) {
-        std::mt19937 random(mono ? 11 : 7);
+    for (int run = 0; run < 4; ++run) {
+        // Pattern brushes and solid ones, which take another path.
+        const bool mono = run & 1, solid = run & 2;
+        std::mt19937 random(run);
         const int bits = mono ? 1 : 32;
         DibCanvas dest(kW, kH, bits, blackWhite), source(kW, kH, bits, blackWhite),
             tile(8, 8, bits, blackWhite);
@@ -54,7 +56,8 @@ TEST(RasterOps, EveryOperationAgainstItsTruthTable) {
         }
         // A colour pattern shows its pixels' colours (no reserved byte); a 1-bit one draws 0
         // in the text colour and 1 in the background colour: black and white here.
-        HBRUSH brush = CreatePatternBrush(tile.bitmap());
+        const COLORREF colour = mono ? (random() & 1) * 0xFFFFFF : random() & 0xFFFFFF;
+        HBRUSH brush = solid ? CreateSolidBrush(colour) : CreatePatternBrush(tile.bitmap());
         SelectObject(dest.dc(), brush);
         std::vector<std::uint32_t> before(kW * kH);
         for (unsigned table = 0; table < 256; ++table) {
@@ -69,7 +72,10 @@ TEST(RasterOps, EveryOperationAgainstItsTruthTable) {
                 ASSERT_EQ(!(patBlt && (((table >> 2) ^ table) & 0x33)), done != 0) << table;
                 for (int i = 0; i < kW * kH; ++i) {
                     const int x = i % kW, y = i / kW;
-                    const std::uint32_t pattern = p.get(x % 8, y % 8) & 0x00FFFFFF;
+                    const std::uint32_t value =
+                        GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
+                    const std::uint32_t pattern =
+                        solid ? value & (mono ? 1 : ~0u) : p.get(x % 8, y % 8) & 0x00FFFFFF;
                     const std::uint32_t expected =
                         model(table, pattern, patBlt ? 0 : s.get(x, y), before[i]);
                     ASSERT_EQ(done ? expected & (mono ? 1 : ~0u) : before[i], d.get(x, y))
