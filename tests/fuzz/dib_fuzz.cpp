@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                colours * (core ? 3 : 4);
     const long long rows = height < 0 ? -height : height;
     const long long stride = width > 0 && bits > 0 ? (width * bits + 31) / 32 * 4 : 0;
-    if (infoSize > 1 << 16 || stride * rows > 1 << 20 || rows > 1 << 16) {
+    if (infoSize > 1 << 16 || rows > 1 << 16 || stride > 1 << 20 || stride * rows > 1 << 20) {
         return 0; // beyond what the fuzzer can hand over
     }
     std::vector<std::uint8_t> info(static_cast<std::size_t>(infoSize));
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP target = CreateBitmap(16, 16, 1, 32, nullptr);
     HGDIOBJ old = SelectObject(dc, target);
-    const int w = static_cast<int>(std::min(width, 64LL)),
+    const int w = static_cast<int>(std::clamp(width, 0LL, 64LL)),
               h = static_cast<int>(std::min(rows, 64LL));
     const int results[] = {
         SetDIBits(dc, target, 0, lines, pixels.data(), bmi, DIB_RGB_COLORS),
