@@ -71,7 +71,7 @@ RECT DrawTarget::toSurface(long long left, long long top, long long right, long 
 
 DcObject::~DcObject() = default;
 
-bool DcObject::target(DrawTarget& out) {
+bool DcObject::target(DrawTarget& out, bool withClip) {
     switch (dcKind) {
     case DcKind::Memory: {
         Surface* surface = state.bitmap ? state.bitmap->surface.get() : nullptr;
@@ -100,6 +100,9 @@ bool DcObject::target(DrawTarget& out) {
             return false;
         }
         break;
+    }
+    if (!withClip) {
+        return true;
     }
     if (systemClipped) {
         out.clip = intersect(out.clip, out.toSurface(systemClip.left, systemClip.top,
@@ -478,6 +481,11 @@ extern "C" BOOL WINAPI DeleteObject(HGDIOBJ ho) {
         }
         if (object->stock) {
             return TRUE;
+        }
+        // As documented, a bitmap selected into a context (or kept by one of its saved
+        // states) is not deleted: the context still draws on it.
+        if (object->kind == GdiKind::Bitmap && object->selections > 0) {
+            return FALSE;
         }
         if (object->selections > 0) {
             object->deletePending = true;

@@ -73,7 +73,9 @@ struct DcObject : GdiObject {
     std::vector<DcState> saved;
 
     // Resolves the target for drawing now; false when there is none (a window that died).
-    bool target(DrawTarget& out);
+    // Without `withClip` the clip is only what the context can reach, as for reading a
+    // blit's source, which the context's clipping does not limit.
+    bool target(DrawTarget& out, bool withClip = true);
     // Selects an object into the state, holding it and releasing what it replaces; returns the
     // replaced object's handle (the object itself is gone when it was deleted while selected).
     HGDIOBJ select(GdiObject* object);

@@ -57,7 +57,7 @@ int bitmapInfo(const BitmapObject& bitmap, int c, LPVOID pv) {
     ds.dsBm = bm;
     ds.dsBmih = bitmap.dib;
     const DWORD* masks = bitmap.surface->masks();
-    if (bitmap.surface->bitsPerPixel() >= 16) {
+    if (bitmap.dib.biCompression == BI_BITFIELDS) {
         ds.dsBitfields[0] = masks[0];
         ds.dsBitfields[1] = masks[1];
         ds.dsBitfields[2] = masks[2];

@@ -1,5 +1,6 @@
 #include "gdi/surface.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,7 +51,11 @@ long long Surface::strideFor(int width, int bitsPerPixel) {
     return ((bitsPerRow + 31) / 32) * 4;
 }
 
-std::shared_ptr<Surface> Surface::create(int width, int height, int bitsPerPixel, bool bottomUp) {
+namespace {
+
+constexpr std::size_t kStaggerFrom = 64 * 1024;
+
+bool validDepth(int bitsPerPixel) {
     switch (bitsPerPixel) {
     case 1:
     case 4:
@@ -58,27 +63,53 @@ std::shared_ptr<Surface> Surface::create(int width, int height, int bitsPerPixel
     case 16:
     case 24:
     case 32:
-        break;
+        return true;
     default:
+        return false;
+    }
+}
+
+} // namespace
+
+std::shared_ptr<Surface> Surface::create(int width, int height, int bitsPerPixel, bool bottomUp) {
+    if (!validDepth(bitsPerPixel)) {
         return nullptr;
     }
     const long long stride = strideFor(width, bitsPerPixel);
     if (stride <= 0 || height <= 0 || stride > kMaxBytes / height) {
         return nullptr;
     }
+    // Large blocks start at one of 64 cache-line offsets in turn: when the rows of two
+    // surfaces lie at one offset within the page, a blit of one onto the other stalls the
+    // processor on its loads after stores (4K aliasing), at half speed or worse.
+    const auto size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
+    static std::atomic<unsigned> nextOffset{0};
+    const std::size_t offset = size >= kStaggerFrom ? (nextOffset++ % 64) * 64 : 0;
+    auto* block = static_cast<std::uint8_t*>(std::calloc(size + offset, 1));
+    if (!block) {
+        return nullptr;
+    }
+    std::shared_ptr<Surface> surface =
+        wrap(block + offset, width, height, bitsPerPixel, bottomUp, static_cast<int>(stride));
+    if (!surface) {
+        std::free(block);
+        return nullptr;
+    }
+    surface->m_block = block;
+    return surface;
+}
+
+std::shared_ptr<Surface> Surface::wrap(std::uint8_t* bits, int width, int height, int bitsPerPixel,
+                                       bool bottomUp, int stride) {
     std::shared_ptr<Surface> surface(new (std::nothrow) Surface);
     if (!surface) {
         return nullptr;
     }
-    surface->m_bits = static_cast<std::uint8_t*>(
-        std::calloc(static_cast<std::size_t>(stride), static_cast<std::size_t>(height)));
-    if (!surface->m_bits) {
-        return nullptr;
-    }
+    surface->m_bits = bits;
     surface->m_width = width;
     surface->m_height = height;
     surface->m_bpp = bitsPerPixel;
-    surface->m_stride = static_cast<int>(stride);
+    surface->m_stride = stride;
     surface->m_bottomUp = bottomUp;
     if (bitsPerPixel == 1) {
         surface->m_colors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
@@ -103,7 +134,7 @@ std::shared_ptr<Surface> Surface::clone() const {
 }
 
 Surface::~Surface() {
-    std::free(m_bits);
+    std::free(m_block);
 }
 
 void Surface::setMasks(DWORD red, DWORD green, DWORD blue) {
@@ -113,6 +144,8 @@ void Surface::setMasks(DWORD red, DWORD green, DWORD blue) {
         m_shift[i] = lowestBit(masks[i]);
         m_width3[i] = bitCount(masks[i]);
     }
+    m_plainRgb =
+        m_bpp == 24 || (m_bpp == 32 && red == 0xFF0000 && green == 0x00FF00 && blue == 0x0000FF);
 }
 
 std::uint32_t Surface::pixel(int x, int y) const {
@@ -201,10 +234,10 @@ void Surface::writeRow(int x, int y, int count, const std::uint32_t* in) {
 
 std::uint32_t Surface::valueOf(COLORREF color) const {
     const std::uint32_t r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
-    if (m_bpp >= 24) {
+    if (m_plainRgb) {
         return (r << 16) | (g << 8) | b;
     }
-    if (m_bpp == 16) {
+    if (m_bpp >= 16) {
         const std::uint32_t channels[3] = {r, g, b};
         std::uint32_t value = 0;
         for (int i = 0; i < 3; ++i) {
@@ -234,10 +267,10 @@ std::uint32_t Surface::valueOf(COLORREF color) const {
 }
 
 COLORREF Surface::colorOf(std::uint32_t value) const {
-    if (m_bpp >= 24) {
+    if (m_plainRgb) {
         return RGB((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
     }
-    if (m_bpp == 16) {
+    if (m_bpp >= 16) {
         BYTE channels[3];
         for (int i = 0; i < 3; ++i) {
             channels[i] = widen((value & m_masks[i]) >> m_shift[i], m_width3[i]);

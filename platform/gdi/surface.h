@@ -26,6 +26,12 @@ public:
     static std::shared_ptr<Surface> create(int width, int height, int bitsPerPixel,
                                            bool bottomUp = false);
 
+    // A surface over pixels that the caller owns and keeps alive for as long as the surface
+    // lives (the bits of a device-independent bitmap handed to a call); rows lie `stride`
+    // bytes apart. The format starts as create() sets it. Null when memory is short.
+    static std::shared_ptr<Surface> wrap(std::uint8_t* bits, int width, int height,
+                                         int bitsPerPixel, bool bottomUp, int stride);
+
     // A copy with its own pixels, colour table and masks; null when memory is short.
     std::shared_ptr<Surface> clone() const;
 
@@ -55,9 +61,12 @@ public:
     // The colour table of a surface of 8 bits or fewer, at most 2^bits entries.
     std::vector<RGBQUAD>& colors() { return m_colors; }
     const std::vector<RGBQUAD>& colors() const { return m_colors; }
-    // The red, green and blue masks of a 16 or 32-bit surface.
+    // The red, green and blue masks of a 16, 24 or 32-bit surface.
     const DWORD* masks() const { return m_masks; }
     void setMasks(DWORD red, DWORD green, DWORD blue);
+    // 24 bits, or 32 bits with the masks 0xFF0000, 0xFF00, 0xFF: a value's low three bytes
+    // are the colour's blue, green and red.
+    bool plainRgb() const { return m_plainRgb; }
 
     // x and y must lie inside the surface.
     std::uint32_t pixel(int x, int y) const;
@@ -95,6 +104,8 @@ private:
     int m_stride = 0;
     bool m_bottomUp = false;
     std::uint8_t* m_bits = nullptr;
+    std::uint8_t* m_block = nullptr; // the allocation holding m_bits; null for wrapped memory
+    bool m_plainRgb = false;
     std::vector<RGBQUAD> m_colors;
     DWORD m_masks[3] = {0, 0, 0};
     int m_shift[3] = {0, 0, 0};  // position of each mask's lowest bit

@@ -1,5 +1,5 @@
-// The fuzz entry point over the fixed corpus, and over every prefix and every one-byte
-// change of each corpus file, so that the ordinary suite keeps the reader honest.
+// A fuzz entry point over its fixed corpus, and over every prefix and every one-byte change
+// of each corpus file, so that the ordinary suite keeps the code behind it honest.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -18,7 +18,7 @@ void run(const std::vector<std::uint8_t>& input) {
     EXPECT_EQ(0, LLVMFuzzerTestOneInput(copy.data(), copy.size()));
 }
 
-TEST(ResourceFuzzCorpus, EveryFilePrefixAndByteChange) {
+TEST(FuzzCorpus, EveryFilePrefixAndByteChange) {
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(KORUTIL_FUZZ_CORPUS)) {
         std::ifstream in(entry.path(), std::ios::binary);

@@ -484,7 +484,12 @@ KORPLATFORM_API HRGN WINAPI CreateRectRgn(int x1, int y1, int x2, int y2);
 KORPLATFORM_API HRGN WINAPI CreateRectRgnIndirect(const RECT* lprect);
 KORPLATFORM_API int WINAPI GetRgnBox(HRGN hrgn, LPRECT lprc);
 
-// Objects.
+// Objects. Bitmaps: CreateBitmap rounds bit counts up to 1, 4, 8, 16, 24 or 32 and refuses
+// negative sizes; device-independent bitmaps take BITMAPCOREHEADER, BITMAPINFOHEADER, V4 and
+// V5 headers with BI_RGB or BI_BITFIELDS and DIB_RGB_COLORS (DIB_PAL_COLORS, compressed
+// formats and file-mapping sections are refused). Scan lines count from the bottom of the
+// picture in either row order; the hdc of SetDIBits, GetDIBits and CreateDIBSection is not
+// used.
 KORPLATFORM_API HBITMAP WINAPI CreateBitmap(int nWidth, int nHeight, UINT nPlanes, UINT nBitCount,
                                             const void* lpBits);
 KORPLATFORM_API HBITMAP WINAPI CreateBitmapIndirect(const BITMAP* pbm);
@@ -506,8 +511,8 @@ KORPLATFORM_API HBRUSH WINAPI CreateBrushIndirect(const LOGBRUSH* plbrush);
 KORPLATFORM_API HGDIOBJ WINAPI GetStockObject(int i);
 // Returns the object of the same kind that it replaced; for a region, the region type.
 KORPLATFORM_API HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h);
-// Stock objects are never deleted; an object selected into a context is freed once no
-// context holds it any more.
+// Stock objects are never deleted. A bitmap selected into a context is not deleted (FALSE);
+// a pen, brush or font selected into one is freed once no context holds it any more.
 KORPLATFORM_API BOOL WINAPI DeleteObject(HGDIOBJ ho);
 KORPLATFORM_API int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv);
 KORPLATFORM_API DWORD WINAPI GetObjectType(HGDIOBJ h);
@@ -534,6 +539,9 @@ KORPLATFORM_API BOOL WINAPI MoveToEx(HDC hdc, int x, int y, LPPOINT lppt);
 KORPLATFORM_API BOOL WINAPI LineTo(HDC hdc, int x, int y);
 KORPLATFORM_API BOOL WINAPI GetCurrentPositionEx(HDC hdc, LPPOINT lppt);
 KORPLATFORM_API BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom);
+// Blits take all 256 ternary raster operations; a negative extent runs from its start pixel
+// towards lower coordinates and mirrors where source and destination signs differ. PatBlt
+// refuses operations that read a source; BitBlt ignores hdcSrc when the operation reads none.
 KORPLATFORM_API BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop);
 KORPLATFORM_API BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1,
                                    int y1, DWORD rop);
