@@ -185,14 +185,34 @@ const std::string& Store::wantedPath() {
 }
 
 // Whether the path still names the file this connection has open, unchanged where the
-// connection cannot see changes by itself (a read-only store).
+// connection cannot see changes by itself (a read-only store). The file's own link count
+// tells at once when it was deleted or replaced by a rename over it; the name itself is
+// looked up again (which costs more than the rest of a read) at most every 50 ms.
 bool Store::sameFileAtPath() {
     struct stat st {};
-    if (stat(m_path.c_str(), &st) != 0 || st.st_dev != m_file.dev || st.st_ino != m_file.ino) {
+    if (m_identityFd < 0 || fstat(m_identityFd, &st) != 0 || st.st_nlink == 0) {
         return false;
     }
-    return !m_readOnly || (st.st_size == m_fileSize && st.st_mtim.tv_sec == m_fileTime.tv_sec &&
-                           st.st_mtim.tv_nsec == m_fileTime.tv_nsec);
+    if (m_readOnly && (st.st_size != m_fileSize || st.st_mtim.tv_sec != m_fileTime.tv_sec ||
+                       st.st_mtim.tv_nsec != m_fileTime.tv_nsec)) {
+        return false;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const std::int64_t ms = static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    if (ms - m_nameChecked < 50 && ms >= m_nameChecked) {
+        return true;
+    }
+    m_nameChecked = ms;
+    return nameStillOurs();
+}
+
+// Looked up in the directory the file was opened in: one name to resolve, not the path.
+bool Store::nameStillOurs() const {
+    struct stat st {};
+    const int found =
+        m_dirFd >= 0 ? fstatat(m_dirFd, m_name.c_str(), &st, 0) : stat(m_path.c_str(), &st);
+    return found == 0 && st.st_dev == m_file.dev && st.st_ino == m_file.ino;
 }
 
 void Store::abandon() {
@@ -273,6 +293,12 @@ void Store::noteIdentity() {
     if (m_identityFd < 0) {
         m_identityFd = ::open(m_path.c_str(), O_PATH | O_CLOEXEC);
     }
+    if (m_dirFd < 0) {
+        const std::size_t slash = m_path.rfind('/');
+        m_name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+        const std::string dir = slash == std::string::npos ? "." : m_path.substr(0, slash + 1);
+        m_dirFd = ::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
     struct stat other {};
     m_log = idOf(m_path + "-wal", other);
     m_index = idOf(m_path + "-shm", other);
@@ -311,11 +337,13 @@ int Store::layOut() {
     if (!m_readOnly) {
         // WAL lets readers go on while a writer commits; NORMAL syncing keeps it durable for
         // application crashes at a fraction of the cost.
+        exec("PRAGMA page_size=1024");
         rc = exec("PRAGMA journal_mode=WAL");
         if (rc != SQLITE_OK && (rc & 0xFF) != SQLITE_BUSY) {
             return rc;
         }
         exec("PRAGMA synchronous=NORMAL");
+        exec("PRAGMA wal_autocheckpoint=4000");
     }
     const auto tables = [&](int& count) {
         Query present("SELECT count(*) FROM sqlite_master WHERE name IN ('keys','vals')");
@@ -419,9 +447,7 @@ DWORD Store::connect() {
         if (sameFileAtPath()) {
             return ERROR_SUCCESS;
         }
-        struct stat st {};
-        if (m_readOnly && stat(m_path.c_str(), &st) == 0 && st.st_dev == m_file.dev &&
-            st.st_ino == m_file.ino) {
+        if (m_readOnly && nameStillOurs()) {
             close(false); // the same read-only file, changed: read it again
         } else {
             retire();
@@ -431,9 +457,11 @@ DWORD Store::connect() {
         disconnect();
         ++m_pathGeneration; // handles of the previous file name nothing in this one
         m_path = wanted;
-        if (m_identityFd >= 0) {
-            ::close(m_identityFd);
-            m_identityFd = -1;
+        for (int* fd : {&m_identityFd, &m_dirFd}) {
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
         }
     }
     return open();
@@ -594,7 +622,7 @@ DWORD Store::endGroup(bool commit) {
             exec("ROLLBACK");
         }
         m_groupStatus = ERROR_SUCCESS;
-    } else if (!sameFileAtPath()) {
+    } else if (!sameFileAtPath() || !nameStillOurs()) {
         // The file was replaced meanwhile: the work would land in a file nobody reads.
         exec("ROLLBACK");
         status = ERROR_CANTWRITE;

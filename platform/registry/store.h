@@ -91,6 +91,7 @@ private:
 
     const std::string& wantedPath();
     bool sameFileAtPath();
+    bool nameStillOurs() const;
     DWORD open();
     int layOut();
     int createSchema();
@@ -108,6 +109,10 @@ private:
     unsigned m_storeGeneration = 0;
     // Pins the file the handles belong to, so that its inode cannot name another file later.
     int m_identityFd = -1;
+    // The directory the file was found in, and its name there.
+    int m_dirFd = -1;
+    std::string m_name;
+    std::int64_t m_nameChecked = 0;
     FileId m_file;
     FileId m_log;
     FileId m_index;
