@@ -108,7 +108,7 @@ LSTATUS openKey(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
         KeyRef key;
         std::vector<std::string> parts;
         std::size_t walked = 0;
-        if (DWORD status = store.keyOf(hKey, key)) {
+        if (DWORD status = store.keyOf(hKey, key, false)) {
             return status;
         }
         if (DWORD status = korutil::detail::splitPath(lpSubKey, parts)) {
@@ -120,6 +120,13 @@ LSTATUS openKey(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
         }
         if (DWORD status = walk(key, parts, walked)) {
             return status;
+        }
+        // A key found below proves the one above is there (a key with subkeys cannot be
+        // deleted); otherwise ask.
+        if (walked == 0) {
+            if (DWORD status = store.verifyKey(key.id)) {
+                return status;
+            }
         }
         if (walked != parts.size()) {
             return ERROR_FILE_NOT_FOUND;
@@ -309,10 +316,11 @@ extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPS
         if (DWORD status = korutil::detail::splitPath(lpSubKey, parts)) {
             return status;
         }
-        // Most calls find the key in place; only a missing one costs a write transaction.
+        // Most calls find the key in place; only a missing one costs a write transaction
+        // (inside a group, which holds one already, nothing is gained by looking first).
         KeyRef key;
         std::size_t walked = 0;
-        if (DWORD status = store.keyOf(hKey, key)) {
+        if (DWORD status = store.keyOf(hKey, key, false)) {
             return status;
         }
         if (DWORD status = korutil::detail::checkNewKeys(parts, key.depth)) {
@@ -325,20 +333,31 @@ extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPS
             }
             return ERROR_SUCCESS;
         }
-        if (DWORD status = walk(key, parts, walked)) {
-            return status;
+        const KeyRef parent = key;
+        if (!store.inGroup()) {
+            if (DWORD status = walk(key, parts, walked)) {
+                return status;
+            }
+            if (walked == 0 && parts.empty()) {
+                if (DWORD status = store.verifyKey(key.id)) {
+                    return status;
+                }
+            }
         }
         DWORD disposition = REG_OPENED_EXISTING_KEY;
-        if (walked != parts.size()) {
+        if (store.inGroup() || walked != parts.size()) {
             Transaction tx;
             if (tx.status()) {
                 return tx.status();
             }
-            if (DWORD status = store.keyOf(hKey, key)) {
-                return status;
-            }
+            key = parent;
             if (DWORD status = walk(key, parts, walked)) {
                 return status;
+            }
+            if (walked == 0) {
+                if (DWORD status = store.verifyKey(key.id)) {
+                    return status;
+                }
             }
             if (walked != parts.size()) {
                 disposition = REG_CREATED_NEW_KEY;
@@ -413,33 +432,43 @@ extern "C" LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, D
         return ERROR_INVALID_PARAMETER;
     }
     return withStore([&](Store& store) -> DWORD {
-        Transaction tx;
-        if (tx.status()) {
-            return tx.status();
-        }
         KeyRef key;
-        if (DWORD status = store.keyOf(hKey, key, !store.valueTimes())) {
+        if (DWORD status = store.keyOf(hKey, key, false)) {
             return status;
         }
         const std::int64_t now = fileTimeNow();
-        int rc;
         if (store.valueTimes()) {
-            // One row, one page: the value carries its own time, and the key's presence is
-            // part of the same statement.
+            // One statement, one row, one page: the value carries its own time, and the key's
+            // presence is part of the statement, which is all or nothing by itself.
+            store.wrote();
             Query q("INSERT INTO vals(key, name, type, data, written) "
                     "SELECT ?1, ?2, ?3, ?4, ?5 WHERE EXISTS (SELECT 1 FROM keys WHERE id = ?1) "
                     "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, "
                     "data = excluded.data, written = excluded.written");
-            rc = q.bind(1, key.id)
-                     .bind(2, lpValueName)
-                     .bind(3, static_cast<std::int64_t>(dwType))
-                     .bindBlob(4, lpData, cbData)
-                     .bind(5, now)
-                     .step();
-            if (rc == SQLITE_DONE && sqlite3_changes(store.db()) == 0) {
-                return ERROR_KEY_DELETED;
+            const int rc = q.bind(1, key.id)
+                               .bind(2, lpValueName)
+                               .bind(3, static_cast<std::int64_t>(dwType))
+                               .bindBlob(4, lpData, cbData)
+                               .bind(5, now)
+                               .step();
+            if (rc != SQLITE_DONE) {
+                return statusFromSqlite(rc);
             }
-        } else {
+            if (sqlite3_changes(store.db()) == 0) {
+                const DWORD status = store.verifyKey(key.id);
+                return status ? status : DWORD(ERROR_KEY_DELETED);
+            }
+            return ERROR_SUCCESS;
+        }
+        Transaction tx;
+        if (tx.status()) {
+            return tx.status();
+        }
+        if (DWORD status = store.verifyKey(key.id)) {
+            return status;
+        }
+        int rc;
+        {
             Query q("INSERT INTO vals(key, name, type, data) VALUES(?, ?, ?, ?) ON CONFLICT(key, "
                     "name) DO UPDATE SET type = excluded.type, data = excluded.data");
             rc = q.bind(1, key.id)
