@@ -137,7 +137,7 @@ LSTATUS openKey(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
 }
 
 // The rows of a key's values, or of its subkeys, from entry `index` on (or after the name
-// `after`), at most `count` of them and about kRunBytes of data: false when a query fails.
+// `after`), at most `count` of them and about kRunBytes of data; a SQLite result code.
 constexpr std::size_t kRunBytes = 64 * 1024;
 constexpr std::size_t kFirstRun = 16;
 constexpr std::size_t kLongestRun = 1024;
@@ -190,7 +190,7 @@ int readRows(bool values, bool valueTimes, std::int64_t key, DWORD index, const 
         atEnd = false;
         return SQLITE_OK;
     }
-    atEnd = rc == SQLITE_DONE;
+    atEnd = rc == SQLITE_DONE && rows.size() < count; // not merely the limit reached
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
