@@ -1,5 +1,6 @@
 // Settings beside the peers a user would pick instead: Boost property trees over INI and
-// JSON files, and an INI file in place of the registry.
+// JSON files, an INI file in place of the registry, and one query of the registry's own
+// database for its enumerations.
 #include <korutil/settings.h>
 
 #include <benchmark/benchmark.h>
@@ -7,8 +8,10 @@
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -245,6 +248,156 @@ void BM_CopyKeyTree1000_BoostJsonFile(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CopyKeyTree1000_BoostJsonFile)->Unit(benchmark::kMillisecond);
+
+void BM_RegDeleteKeyAll1000_CRegKeyBase(benchmark::State& state) {
+    workDir();
+    buildSource();
+    CRegKeyBase source("Software\\Source", nullptr, CRegKeyBase::modeOpen,
+                       CRegKeyBase::ctxCurrentUser, 0);
+    for (auto _ : state) {
+        state.PauseTiming();
+        CRegKeyBase copy("Software\\Copy", nullptr, CRegKeyBase::modeCreate,
+                         CRegKeyBase::ctxCurrentUser, 0);
+        CRegKeyBase::CopyKeyTree(source, copy);
+        state.ResumeTiming();
+        CRegKeyBase::RegDeleteKeyAll(HKEY_CURRENT_USER, "Software\\Copy");
+    }
+}
+BENCHMARK(BM_RegDeleteKeyAll1000_CRegKeyBase)->Unit(benchmark::kMillisecond);
+
+// The peer: the JSON settings file loaded, the subtree erased, the file saved.
+void BM_RegDeleteKeyAll1000_BoostJsonFile(benchmark::State& state) {
+    namespace pt = boost::property_tree;
+    const std::string file = workDir() + "/tree.json";
+    pt::ptree source;
+    for (int a = 0; a < 10; ++a) {
+        for (int b = 0; b < 10; ++b) {
+            for (int c = 0; c < 10; ++c) {
+                source.put("k" + std::to_string(a) + ".k" + std::to_string(b) + ".k" +
+                               std::to_string(c) + ".v",
+                           a * 100 + b * 10 + c);
+            }
+        }
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        pt::ptree tree;
+        tree.put_child("Source", source);
+        tree.put_child("Copy", source);
+        pt::write_json(file, tree);
+        state.ResumeTiming();
+        pt::ptree loaded;
+        pt::read_json(file, loaded);
+        loaded.erase("Copy");
+        pt::write_json(file, loaded);
+    }
+}
+BENCHMARK(BM_RegDeleteKeyAll1000_BoostJsonFile)->Unit(benchmark::kMillisecond);
+
+constexpr int kWide = 20000;
+
+// One key with 20,000 values and 20,000 subkeys, made once.
+void buildWide() {
+    static bool built = false;
+    if (built) {
+        return;
+    }
+    built = true;
+    workDir();
+    CRegKeyBase wide("Software\\Wide", nullptr, CRegKeyBase::modeCreate,
+                     CRegKeyBase::ctxCurrentUser, 0);
+    PlatRegBeginGroup();
+    for (int i = 0; i < kWide; ++i) {
+        const std::string name = "entry" + std::to_string(i);
+        wide.SetDword(name.c_str(), static_cast<unsigned long>(i));
+        HKEY sub = nullptr;
+        RegCreateKeyA(wide, name.c_str(), &sub);
+        RegCloseKey(sub);
+    }
+    PlatRegEndGroup(TRUE);
+}
+
+void BM_RegEnumValues20000_RegEnumValueA(benchmark::State& state) {
+    buildWide();
+    CRegKeyBase wide("Software\\Wide", nullptr, CRegKeyBase::modeOpen, CRegKeyBase::ctxCurrentUser,
+                     0);
+    for (auto _ : state) {
+        char name[64];
+        BYTE data[16];
+        DWORD count = 0;
+        for (DWORD i = 0;; ++i) {
+            DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+            if (RegEnumValueA(wide, i, name, &nameSize, nullptr, &type, data, &dataSize) != 0) {
+                break;
+            }
+            ++count;
+        }
+        benchmark::DoNotOptimize(count);
+    }
+    state.SetItemsProcessed(state.iterations() * kWide);
+}
+BENCHMARK(BM_RegEnumValues20000_RegEnumValueA)->Unit(benchmark::kMillisecond);
+
+void BM_RegEnumKeys20000_RegEnumKeyExA(benchmark::State& state) {
+    buildWide();
+    CRegKeyBase wide("Software\\Wide", nullptr, CRegKeyBase::modeOpen, CRegKeyBase::ctxCurrentUser,
+                     0);
+    for (auto _ : state) {
+        char name[64];
+        char cls[64];
+        FILETIME written;
+        DWORD count = 0;
+        for (DWORD i = 0;; ++i) {
+            DWORD nameSize = sizeof name, classSize = sizeof cls;
+            if (RegEnumKeyExA(wide, i, name, &nameSize, nullptr, cls, &classSize, &written) != 0) {
+                break;
+            }
+            ++count;
+        }
+        benchmark::DoNotOptimize(count);
+    }
+    state.SetItemsProcessed(state.iterations() * kWide);
+}
+BENCHMARK(BM_RegEnumKeys20000_RegEnumKeyExA)->Unit(benchmark::kMillisecond);
+
+// The peer of both: the same rows as one query of the store's database, with its own
+// connection, in name order.
+void queryAll(benchmark::State& state, const char* sql) {
+    buildWide();
+    PlatRegCloseStore();
+    sqlite3* db = nullptr;
+    sqlite3_open_v2((workDir() + "/registry.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    for (auto _ : state) {
+        DWORD count = 0;
+        char name[64];
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            std::snprintf(name, sizeof name, "%s", sqlite3_column_text(stmt, 0));
+            benchmark::DoNotOptimize(sqlite3_column_blob(stmt, 1));
+            benchmark::DoNotOptimize(sqlite3_column_int64(stmt, 2));
+            ++count;
+        }
+        sqlite3_reset(stmt);
+        benchmark::DoNotOptimize(count);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    state.SetItemsProcessed(state.iterations() * kWide);
+}
+
+void BM_RegEnumValues20000_OneQuery(benchmark::State& state) {
+    queryAll(state, "SELECT v.name, v.data, v.type FROM vals v JOIN keys k ON v.key = k.id "
+                    "WHERE k.name = 'Wide' ORDER BY v.name");
+}
+BENCHMARK(BM_RegEnumValues20000_OneQuery)->Unit(benchmark::kMillisecond);
+
+void BM_RegEnumKeys20000_OneQuery(benchmark::State& state) {
+    queryAll(state, "SELECT c.name, c.class, max(c.written, ifnull((SELECT max(v.written) FROM "
+                    "vals v WHERE v.key = c.id), 0)) FROM keys c JOIN keys k ON c.parent = k.id "
+                    "WHERE k.name = 'Wide' ORDER BY c.name");
+}
+BENCHMARK(BM_RegEnumKeys20000_OneQuery)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

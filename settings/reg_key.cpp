@@ -26,7 +26,15 @@ HKEY rootFor(CRegKeyBase::Context context) {
 HKEY openOrCreate(HKEY root, const char* path, CRegKeyBase::Mode mode) {
     HKEY key = nullptr;
     if (RegOpenKeyA(root, path, &key) == ERROR_SUCCESS) {
-        return key;
+        if (key != root) {
+            return key;
+        }
+        // An empty path gives back the parent itself, which stays the caller's: the object
+        // takes a handle of its own (a predefined root comes back as itself).
+        key = nullptr;
+        if (RegOpenKeyExA(root, nullptr, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+            return key;
+        }
     }
     key = nullptr;
     if (mode == CRegKeyBase::modeCreate && RegCreateKeyA(root, path, &key) != ERROR_SUCCESS) {
@@ -49,43 +57,6 @@ int copyDefault(const char* text, char* buffer, int size) {
 
 DWORD clampSize(unsigned long size) {
     return size > 0xFFFFFFFFul ? 0xFFFFFFFFu : static_cast<DWORD>(size);
-}
-
-// Copies the values of one key. Value names may be longer than key names, so a large
-// buffer is tried first and the usual 256 bytes serve when the heap refuses it.
-void copyValues(HKEY fromKey, HKEY toKey) {
-    constexpr DWORD kLongName = 16384;
-    char shortName[256];
-    char* name = static_cast<char*>(heapAllocate(kLongName));
-    const DWORD nameSize = name ? kLongName : sizeof shortName;
-    if (!name) {
-        name = shortName;
-    }
-    for (DWORD index = 0;; ++index) {
-        std::memset(name, 0, nameSize);
-        DWORD capacity = nameSize;
-        DWORD type = 0;
-        if (RegEnumValueA(fromKey, index, name, &capacity, nullptr, &type, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        DWORD size = 0;
-        if (RegQueryValueExA(fromKey, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
-            continue;
-        }
-        // An empty value still needs a block to read into.
-        auto* block = static_cast<BYTE*>(heapAllocate(size ? size : 1));
-        if (!block) {
-            continue;
-        }
-        if (RegQueryValueExA(fromKey, name, nullptr, &type, block, &size) == ERROR_SUCCESS) {
-            RegSetValueExA(toKey, name, 0, type, block, size);
-        }
-        heapRelease(block);
-    }
-    if (name != shortName) {
-        heapRelease(name);
-    }
 }
 
 } // namespace
@@ -298,77 +269,4 @@ long CRegKeyBase::EnumValue(unsigned long index, char* name, unsigned long* name
 
 void CRegKeyBase::DeleteSubKey(const char* name) {
     RegDeleteKeyAll(m_hKey, name);
-}
-
-void CRegKeyBase::CopyKeyTree(HKEY fromKey, HKEY toKey) {
-    copyValues(fromKey, toKey);
-    for (DWORD index = 0;; ++index) {
-        char name[256] = {};
-        char cls[256] = {};
-        DWORD nameSize = sizeof name;
-        DWORD classSize = sizeof cls;
-        FILETIME written;
-        LONG status =
-            RegEnumKeyExA(fromKey, index, name, &nameSize, nullptr, cls, &classSize, &written);
-        if (status == ERROR_MORE_DATA) {
-            // Only the class was too long: the key is still copied, without it.
-            cls[0] = '\0';
-            nameSize = sizeof name;
-            status =
-                RegEnumKeyExA(fromKey, index, name, &nameSize, nullptr, nullptr, nullptr, &written);
-        }
-        if (status != ERROR_SUCCESS) {
-            break;
-        }
-        HKEY src = nullptr;
-        if (RegOpenKeyExA(fromKey, name, 0, KEY_ALL_ACCESS, &src) != ERROR_SUCCESS) {
-            continue;
-        }
-        HKEY dst = nullptr;
-        DWORD disposition = 0;
-        if (RegCreateKeyExA(toKey, name, 0, cls, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                            &dst, &disposition) == ERROR_SUCCESS) {
-            CopyKeyTree(src, dst);
-            RegCloseKey(dst);
-        }
-        RegCloseKey(src);
-    }
-}
-
-unsigned long CRegKeyBase::RegDeleteKeyAll(HKEY parent, const char* name) {
-    OSVERSIONINFOA version;
-    std::memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = sizeof version;
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996) // only the platform identifier is asked for
-#endif
-    GetVersionExA(&version);
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
-        // This platform's own deletion takes the subkeys with it.
-        return parent ? static_cast<unsigned long>(RegDeleteKeyA(parent, name))
-                      : static_cast<unsigned long>(ERROR_INVALID_HANDLE);
-    }
-    // An empty name would delete the parent itself.
-    if (!name || !*name) {
-        return ERROR_BADKEY;
-    }
-    HKEY key = nullptr;
-    LONG status = RegOpenKeyExA(parent, name, 0, DELETE | KEY_ENUMERATE_SUB_KEYS, &key);
-    if (status != ERROR_SUCCESS) {
-        return static_cast<unsigned long>(status);
-    }
-    while (status == ERROR_SUCCESS) {
-        char child[256];
-        DWORD childSize = sizeof child;
-        status = RegEnumKeyExA(key, 0, child, &childSize, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS) {
-            status = RegDeleteKeyA(parent, name);
-            break;
-        }
-        if (status == ERROR_SUCCESS) {
-            status = static_cast<LONG>(RegDeleteKeyAll(key, child));
-        }
-    }
-    RegCloseKey(key);
-    return static_cast<unsigned long>(status);
 }

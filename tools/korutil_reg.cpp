@@ -3,6 +3,7 @@
 
 #include <korutil/settings.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,38 +59,50 @@ int query(const std::string& path, const char* only) {
     if (status != ERROR_SUCCESS) {
         return failed(path, status);
     }
-    DWORD maxName = 0, maxData = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
-                     &maxData, nullptr, nullptr);
-    std::vector<char> name(maxName + 1);
+    DWORD maxSubKey = 0, maxName = 0, maxData = 0;
+    status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &maxSubKey, nullptr, nullptr,
+                              &maxName, &maxData, nullptr, nullptr);
     std::vector<BYTE> data(maxData + 1);
-    bool found = !only;
-    if (!only) {
+    if (status == ERROR_SUCCESS && only) {
+        const std::string name = valueName(only);
+        DWORD type = 0;
+        DWORD dataSize = static_cast<DWORD>(data.size());
+        status = RegQueryValueExA(key, name.c_str(), nullptr, &type, data.data(), &dataSize);
+        if (status == ERROR_SUCCESS) {
+            std::printf("%s\n",
+                        korutil::regfile::valueLine(name, type, data.data(), dataSize).c_str());
+        }
+        RegCloseKey(key);
+        return status == ERROR_SUCCESS ? 0 : failed(path + " " + only, status);
+    }
+    std::vector<char> name(maxName + 1);
+    if (status == ERROR_SUCCESS) {
         std::printf("[%s]\n", path.c_str());
     }
-    for (DWORD i = 0;; ++i) {
+    for (DWORD i = 0; status == ERROR_SUCCESS; ++i) {
         DWORD nameSize = static_cast<DWORD>(name.size());
         DWORD dataSize = static_cast<DWORD>(data.size());
         DWORD type = 0;
-        if (RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize) !=
-            ERROR_SUCCESS) {
-            break;
-        }
-        if (!only || valueName(only) == name.data()) {
-            found = true;
-            std::printf(
-                "%s\n",
-                korutil::regfile::valueLine(name.data(), type, data.data(), dataSize).c_str());
+        status =
+            RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
+        if (status == ERROR_SUCCESS) {
+            std::printf("%s\n", korutil::regfile::valueLine(std::string(name.data(), nameSize),
+                                                            type, data.data(), dataSize)
+                                    .c_str());
         }
     }
-    if (!only) {
-        char sub[256];
-        for (DWORD i = 0; RegEnumKeyA(key, i, sub, sizeof sub) == ERROR_SUCCESS; ++i) {
-            std::printf("[%s\\%s]\n", path.c_str(), sub);
+    std::vector<char> sub(maxSubKey + 1);
+    if (status == ERROR_NO_MORE_ITEMS) {
+        status = ERROR_SUCCESS;
+        for (DWORD i = 0; status == ERROR_SUCCESS; ++i) {
+            status = RegEnumKeyA(key, i, sub.data(), static_cast<DWORD>(sub.size()));
+            if (status == ERROR_SUCCESS) {
+                std::printf("[%s\\%s]\n", path.c_str(), sub.data());
+            }
         }
     }
     RegCloseKey(key);
-    return found ? 0 : failed(path + " " + only, ERROR_FILE_NOT_FOUND);
+    return status == ERROR_NO_MORE_ITEMS ? 0 : failed(path, status);
 }
 
 bool parseHex(const std::string& text, std::vector<BYTE>& out) {
@@ -177,15 +190,15 @@ int exportTo(const std::string& path, const char* file) {
         return failed(path, status);
     }
     text += "\n";
+    // Standard output is checked as it is flushed at the end.
     if (!file || std::strcmp(file, "-") == 0) {
         std::fwrite(text.data(), 1, text.size(), stdout);
         return 0;
     }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "korutil-reg: cannot write %s\n", file);
+    FILE* out = std::fopen(file, "wb");
+    const bool written = out && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (!out || (std::fclose(out) != 0) || !written) {
+        std::fprintf(stderr, "korutil-reg: cannot write %s: %s\n", file, std::strerror(errno));
         return 1;
     }
     return 0;
@@ -213,9 +226,7 @@ int importFrom(const char* file) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     if (argc < 3) {
         return usage();
     }
@@ -236,4 +247,18 @@ int main(int argc, char** argv) {
         return importFrom(argv[2]);
     }
     return usage();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int status = run(argc, argv);
+    // What went to standard output must have arrived (a full disk, a closed pipe).
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "korutil-reg: cannot write the output: %s\n", std::strerror(errno));
+        status = status ? status : 1;
+    }
+    // The store's log folded into its file: a copy of the file alone holds what was done.
+    PlatRegCloseStore();
+    return status;
 }

@@ -25,9 +25,15 @@ const Root kRoots[] = {
     {"HKEY_CURRENT_CONFIG", "HKCC", HKEY_CURRENT_CONFIG},
 };
 
+// Quoted text as regedit writes it (\\ and \"), and line breaks as \n and \r, which value
+// names and classes may hold and a line may not.
 std::string quote(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
+        if (c == '\n' || c == '\r') {
+            out += c == '\n' ? "\\n" : "\\r";
+            continue;
+        }
         if (c == '\\' || c == '"') {
             out += '\\';
         }
@@ -99,6 +105,7 @@ bool unquote(const std::string& text, std::size_t& pos, std::string& out) {
         }
         if (c == '\\' && pos + 1 < text.size()) {
             c = text[++pos];
+            c = c == 'n' ? '\n' : c == 'r' ? '\r' : c;
         }
         out += c;
     }
@@ -158,19 +165,27 @@ void closePending(PendingKey& key) {
     key = PendingKey();
 }
 
-LONG exportTree(HKEY key, const std::string& path, std::string& text) {
-    char cls[1024];
-    DWORD classSize = sizeof cls;
+// The header, class and values of one key, with buffers as large as the key's longest
+// name, class and data.
+LONG exportKeyText(HKEY key, const std::string& path, std::string& text, DWORD& maxSubKey) {
+    DWORD classSize = 0;
     DWORD maxName = 0;
     DWORD maxData = 0;
-    LONG status = RegQueryInfoKeyA(key, cls, &classSize, nullptr, nullptr, nullptr, nullptr,
+    LONG status = RegQueryInfoKeyA(key, nullptr, &classSize, nullptr, nullptr, &maxSubKey, nullptr,
                                    nullptr, &maxName, &maxData, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    std::vector<char> cls(classSize + 1);
+    classSize = static_cast<DWORD>(cls.size());
+    status = RegQueryInfoKeyA(key, cls.data(), &classSize, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, nullptr, nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) {
         return status;
     }
     text += "\n[" + path + "]\n";
     if (classSize) {
-        text += ";@class=" + quote(cls) + "\n";
+        text += ";@class=" + quote(std::string(cls.data(), classSize)) + "\n";
     }
     std::vector<char> name(maxName + 1);
     std::vector<BYTE> data(maxData + 1);
@@ -181,33 +196,57 @@ LONG exportTree(HKEY key, const std::string& path, std::string& text) {
         status =
             RegEnumValueA(key, i, name.data(), &nameSize, nullptr, &type, data.data(), &dataSize);
         if (status == ERROR_NO_MORE_ITEMS) {
-            break;
-        }
-        if (status != ERROR_SUCCESS) {
-            return status;
-        }
-        text += valueLine(name.data(), type, data.data(), dataSize) + "\n";
-    }
-    for (DWORD i = 0;; ++i) {
-        char sub[256];
-        status = RegEnumKeyA(key, i, sub, sizeof sub);
-        if (status == ERROR_NO_MORE_ITEMS) {
             return ERROR_SUCCESS;
         }
         if (status != ERROR_SUCCESS) {
             return status;
         }
-        HKEY child = nullptr;
-        if ((status = RegOpenKeyA(key, sub, &child)) != ERROR_SUCCESS) {
-            return status;
-        }
-        status = exportTree(child, path + "\\" + sub, text);
-        RegCloseKey(child);
-        if (status != ERROR_SUCCESS) {
-            return status;
-        }
+        text += valueLine(std::string(name.data(), nameSize), type, data.data(), dataSize) + "\n";
     }
 }
+
+// The key and everything below it, in name order, walked with a stack of open keys so that
+// no depth of tree exhausts the program's own stack.
+LONG exportTree(HKEY top, const std::string& topPath, std::string& text) {
+    struct Level {
+        HKEY key;
+        std::string path;
+        std::vector<char> sub;
+        DWORD next;
+    };
+    std::vector<Level> levels;
+    DWORD maxSubKey = 0;
+    LONG status = exportKeyText(top, topPath, text, maxSubKey);
+    levels.push_back(Level{top, topPath, std::vector<char>(maxSubKey + 1), 0});
+    while (status == ERROR_SUCCESS && !levels.empty()) {
+        Level& level = levels.back();
+        status = RegEnumKeyA(level.key, level.next++, level.sub.data(),
+                             static_cast<DWORD>(level.sub.size()));
+        if (status == ERROR_NO_MORE_ITEMS) {
+            if (levels.size() > 1) {
+                RegCloseKey(level.key);
+            }
+            levels.pop_back();
+            status = ERROR_SUCCESS;
+            continue;
+        }
+        HKEY child = nullptr;
+        if (status != ERROR_SUCCESS ||
+            (status = RegOpenKeyExA(level.key, level.sub.data(), 0, KEY_READ, &child)) !=
+                ERROR_SUCCESS) {
+            break;
+        }
+        const std::string path = level.path + "\\" + level.sub.data();
+        status = exportKeyText(child, path, text, maxSubKey);
+        levels.push_back(Level{child, path, std::vector<char>(maxSubKey + 1), 0});
+    }
+    for (std::size_t i = 1; i < levels.size(); ++i) {
+        RegCloseKey(levels[i].key);
+    }
+    return status;
+}
+
+LONG applyText(const std::string& all, std::string& error);
 
 } // namespace
 
@@ -286,6 +325,24 @@ LONG exportKey(const std::string& path, std::string& text) {
 }
 
 LONG importText(const std::string& all, std::string& error) {
+    // All of the file or nothing: one group, undone when any line fails.
+    const LONG begun = PlatRegBeginGroup();
+    if (begun != ERROR_SUCCESS) {
+        error = "cannot begin the import";
+        return begun;
+    }
+    const LONG status = applyText(all, error);
+    const LONG ended = PlatRegEndGroup(status == ERROR_SUCCESS);
+    if (status == ERROR_SUCCESS && ended != ERROR_SUCCESS) {
+        error = "cannot commit the import";
+        return ended;
+    }
+    return status;
+}
+
+namespace {
+
+LONG applyText(const std::string& all, std::string& error) {
     Text text(all);
     std::string line;
     const auto fail = [&](LONG status, const std::string& why) {
@@ -409,7 +466,7 @@ LONG importText(const std::string& all, std::string& error) {
             char* end = nullptr;
             const std::string digits = data.substr(4, close == std::string::npos ? 0 : close - 4);
             type = static_cast<DWORD>(std::strtoul(digits.c_str(), &end, 16));
-            if (digits.empty() || *end) {
+            if (digits.empty() || digits.size() > 8 || *end) {
                 return fail(ERROR_INVALID_DATA, "bad hex(n) type");
             }
             colon = close + 1;
@@ -440,5 +497,7 @@ LONG importText(const std::string& all, std::string& error) {
     closePending(key);
     return status == ERROR_SUCCESS ? status : fail(status, "cannot create the key");
 }
+
+} // namespace
 
 } // namespace korutil::regfile

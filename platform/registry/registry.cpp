@@ -1,55 +1,38 @@
 #include "kernel/no_throw.h"
+#include "registry/names.h"
 #include "registry/store.h"
 
 #include <cstring>
 #include <vector>
 
+using korutil::detail::CachedValue;
+using korutil::detail::EnumRow;
+using korutil::detail::EnumRun;
 using korutil::detail::fileTimeNow;
+using korutil::detail::KeyRef;
 using korutil::detail::Query;
+using korutil::detail::ReadCache;
 using korutil::detail::statusFromSqlite;
 using korutil::detail::Store;
 using korutil::detail::Transaction;
 
 namespace {
 
-constexpr std::size_t kMaxKeyName = 255;
-
 // Runs one registry call under the store's lock with the store connected.
 template <class F> LSTATUS withStore(F body) {
-    Store& store = Store::instance();
-    std::lock_guard<std::recursive_mutex> guard(store.lock);
-    if (DWORD status = store.connect()) {
-        return static_cast<LSTATUS>(status);
-    }
-    return static_cast<LSTATUS>(
-        korutil::detail::failOnBadAlloc(DWORD(ERROR_OUTOFMEMORY), [&] { return body(store); }));
+    return korutil::detail::failOnBadAlloc(LSTATUS(ERROR_OUTOFMEMORY), [&]() -> LSTATUS {
+        Store& store = Store::instance();
+        std::lock_guard<std::recursive_mutex> guard(store.lock);
+        if (DWORD status = store.connect()) {
+            return static_cast<LSTATUS>(status);
+        }
+        return static_cast<LSTATUS>(body(store));
+    });
 }
 
-// A key path split at its backslashes. A trailing backslash is allowed; a leading one or an
-// empty name in the middle is not.
-DWORD splitPath(const char* path, std::vector<std::string>& parts) {
-    parts.clear();
-    if (!path || !*path) {
-        return ERROR_SUCCESS;
-    }
-    if (path[0] == '\\') {
-        return ERROR_BAD_PATHNAME;
-    }
-    std::string part;
-    for (const char* p = path;; ++p) {
-        if (*p == '\\' || *p == '\0') {
-            if (part.empty()) {
-                return *p == '\0' ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
-            }
-            parts.push_back(std::move(part));
-            part.clear();
-            if (*p == '\0' || p[1] == '\0') {
-                return ERROR_SUCCESS;
-            }
-        } else {
-            part += *p;
-        }
-    }
+bool isRoot(HKEY hKey) {
+    return hKey == HKEY_CLASSES_ROOT || hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE ||
+           hKey == HKEY_USERS || hKey == HKEY_CURRENT_CONFIG;
 }
 
 // The child key of that name, 0 when there is none; a status on a store failure.
@@ -61,16 +44,17 @@ DWORD findChild(std::int64_t parent, const std::string& name, std::int64_t& chil
 }
 
 // Follows existing keys down the path; `walked` tells how many parts exist.
-DWORD walk(std::int64_t& id, const std::vector<std::string>& parts, std::size_t& walked) {
+DWORD walk(KeyRef& key, const std::vector<std::string>& parts, std::size_t& walked) {
     for (walked = 0; walked < parts.size(); ++walked) {
         std::int64_t child = 0;
-        if (DWORD status = findChild(id, parts[walked], child)) {
+        if (DWORD status = findChild(key.id, parts[walked], child)) {
             return status;
         }
         if (!child) {
             return ERROR_SUCCESS;
         }
-        id = child;
+        key.id = child;
+        ++key.depth;
     }
     return ERROR_SUCCESS;
 }
@@ -121,53 +105,178 @@ LSTATUS openKey(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     }
     *phkResult = nullptr;
     return withStore([&](Store& store) -> DWORD {
-        std::int64_t id = 0;
+        KeyRef key;
         std::vector<std::string> parts;
         std::size_t walked = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
+        if (DWORD status = store.keyOf(hKey, key, false)) {
             return status;
         }
-        if (DWORD status = splitPath(lpSubKey, parts)) {
+        if (DWORD status = korutil::detail::splitPath(lpSubKey, parts)) {
             return status;
         }
-        if (DWORD status = walk(id, parts, walked)) {
+        if (parts.empty() && isRoot(hKey)) {
+            *phkResult = hKey; // a predefined root stays itself
+            return ERROR_SUCCESS;
+        }
+        if (DWORD status = walk(key, parts, walked)) {
             return status;
+        }
+        // A key found below proves the one above is there (a key with subkeys cannot be
+        // deleted); otherwise ask.
+        if (walked == 0) {
+            if (DWORD status = store.verifyKey(key.id)) {
+                return status;
+            }
         }
         if (walked != parts.size()) {
             return ERROR_FILE_NOT_FOUND;
         }
-        *phkResult = store.newHandle(id);
+        *phkResult = store.newHandle(key);
         return ERROR_SUCCESS;
     });
 }
 
-struct KeyEntry {
-    std::string name;
-    std::string cls;
-    std::int64_t written = 0;
-};
+// The rows of a key's values, or of its subkeys, from entry `index` on (or after the name
+// `after`), at most `count` of them and about kRunBytes of data; a SQLite result code.
+constexpr std::size_t kRunBytes = 64 * 1024;
+constexpr std::size_t kFirstRun = 16;
+constexpr std::size_t kLongestRun = 1024;
 
-DWORD enumKey(HKEY hKey, DWORD index, KeyEntry& entry) {
-    return withStore([&](Store& store) -> DWORD {
-        std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id, false)) {
+int readRows(bool values, bool valueTimes, std::int64_t key, DWORD index, const std::string* after,
+             std::size_t count, std::vector<EnumRow>& rows, bool& atEnd) {
+    const char* sql;
+    if (values) {
+        sql = after ? "SELECT name, type, data FROM vals WHERE key = ?1 AND name > ?3 "
+                      "ORDER BY name LIMIT ?2"
+                    : "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY name "
+                      "LIMIT ?2 OFFSET ?3";
+    } else if (valueTimes) {
+        sql = after ? "SELECT name, class, max(written, ifnull((SELECT max(v.written) FROM vals v "
+                      "WHERE v.key = keys.id), 0)) FROM keys WHERE parent = ?1 AND name > ?3 "
+                      "ORDER BY name LIMIT ?2"
+                    : "SELECT name, class, max(written, ifnull((SELECT max(v.written) FROM vals v "
+                      "WHERE v.key = keys.id), 0)) FROM keys WHERE parent = ?1 ORDER BY name "
+                      "LIMIT ?2 OFFSET ?3";
+    } else {
+        sql = after ? "SELECT name, class, written FROM keys WHERE parent = ?1 AND name > ?3 "
+                      "ORDER BY name LIMIT ?2"
+                    : "SELECT name, class, written FROM keys WHERE parent = ?1 ORDER BY name "
+                      "LIMIT ?2 OFFSET ?3";
+    }
+    Query q(sql);
+    q.bind(1, key).bind(2, static_cast<std::int64_t>(count));
+    if (after) {
+        q.bind(3, *after);
+    } else {
+        q.bind(3, static_cast<std::int64_t>(index));
+    }
+    std::size_t bytes = 0;
+    int rc;
+    while (bytes < kRunBytes && (rc = q.step()) == SQLITE_ROW) {
+        EnumRow row;
+        row.name = q.text(0);
+        if (values) {
+            row.type = static_cast<DWORD>(q.integer(1));
+            const auto* data = static_cast<const char*>(q.blob(2));
+            row.data.assign(data ? data : "", q.bytes(2));
+        } else {
+            row.data = q.text(1);
+            row.written = q.integer(2);
+        }
+        bytes += row.name.size() + row.data.size();
+        rows.push_back(std::move(row));
+    }
+    if (bytes >= kRunBytes) {
+        atEnd = false;
+        return SQLITE_OK;
+    }
+    atEnd = rc == SQLITE_DONE && rows.size() < count; // not merely the limit reached
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// Entry `index` of a handle's values (or subkeys) in name order. A walk over the indexes
+// reads runs of rows that stay valid while nothing changes the store, so that each step
+// costs one step, not a search from the start.
+DWORD enumEntry(Store& store, HKEY hKey, DWORD index, bool values, EnumRow& out) {
+    KeyRef key;
+    if (DWORD status = store.keyOf(hKey, key, false)) {
+        return status;
+    }
+    ReadCache* cache = store.cache();
+    EnumRun* run = cache ? cache->findRun(hKey, values) : nullptr;
+    if (run && run->key != key.id) {
+        run = nullptr;
+    }
+    if (run && index >= run->first) {
+        const DWORD offset = index - run->first;
+        if (offset < run->rows.size()) {
+            out = run->rows[offset];
+            return ERROR_SUCCESS;
+        }
+        if (run->atEnd) {
+            return ERROR_NO_MORE_ITEMS; // nothing changed since the run found the end
+        }
+    }
+    const bool continuing = run && !run->rows.empty() && index == run->first + run->rows.size();
+    const std::size_t count = continuing ? run->nextCount : kFirstRun;
+    std::vector<EnumRow> rows;
+    bool atEnd = false;
+    const int rc = readRows(values, store.valueTimes(), key.id, index,
+                            continuing ? &run->rows.back().name : nullptr, count, rows, atEnd);
+    if (rc != SQLITE_OK) {
+        return statusFromSqlite(rc);
+    }
+    if (rows.empty()) {
+        const DWORD status = store.verifyKey(key.id);
+        if (status) {
             return status;
         }
-        Query q("SELECT name, class, written FROM keys WHERE parent = ? ORDER BY name "
-                "LIMIT 1 OFFSET ?");
-        const int rc = q.bind(1, id).bind(2, static_cast<std::int64_t>(index)).step();
-        if (rc == SQLITE_DONE) {
-            const DWORD status = store.verifyKey(id);
-            return status ? status : ERROR_NO_MORE_ITEMS;
-        }
-        if (rc != SQLITE_ROW) {
-            return statusFromSqlite(rc);
-        }
-        entry.name = q.text(0);
-        entry.cls = q.text(1);
-        entry.written = q.integer(2);
+    } else {
+        out = rows.front();
+    }
+    if (cache && store.unchangedSinceCache()) {
+        EnumRun& kept = cache->newRun(hKey, values);
+        kept.key = key.id;
+        kept.first = index;
+        kept.rows = std::move(rows);
+        kept.atEnd = atEnd;
+        kept.nextCount = continuing ? std::min(count * 2, kLongestRun) : 2 * kFirstRun;
+        return kept.rows.empty() ? DWORD(ERROR_NO_MORE_ITEMS) : DWORD(ERROR_SUCCESS);
+    }
+    return rows.empty() ? DWORD(ERROR_NO_MORE_ITEMS) : DWORD(ERROR_SUCCESS);
+}
+
+// A value by name: from the cache while nothing changed, else from the store.
+DWORD findValue(Store& store, HKEY hKey, LPCSTR name, CachedValue& out) {
+    KeyRef key;
+    if (DWORD status = store.keyOf(hKey, key, false)) {
+        return status;
+    }
+    ReadCache* cache = store.cache();
+    if (const CachedValue* hit = cache ? cache->findValue(key.id, name) : nullptr) {
+        out = *hit;
         return ERROR_SUCCESS;
-    });
+    }
+    // A value found proves its key is there; only a miss needs to ask.
+    Query q("SELECT type, data FROM vals WHERE key = ? AND name = ?");
+    const int rc = q.bind(1, key.id).bind(2, name).step();
+    if (rc == SQLITE_DONE) {
+        if (DWORD status = store.verifyKey(key.id)) {
+            return status;
+        }
+        out.status = ERROR_FILE_NOT_FOUND;
+    } else if (rc != SQLITE_ROW) {
+        return statusFromSqlite(rc);
+    } else {
+        out.status = ERROR_SUCCESS;
+        out.type = static_cast<DWORD>(q.integer(0));
+        const auto* data = static_cast<const char*>(q.blob(1));
+        out.data.assign(data ? data : "", q.bytes(1));
+    }
+    if (cache && store.unchangedSinceCache()) {
+        cache->keepValue(key.id, name, out);
+    }
+    return ERROR_SUCCESS;
 }
 
 } // namespace
@@ -178,11 +287,16 @@ extern "C" LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSA
 }
 
 extern "C" LSTATUS WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    if (phkResult && (!lpSubKey || !*lpSubKey) &&
-        (hKey == HKEY_CLASSES_ROOT || hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE ||
-         hKey == HKEY_USERS || hKey == HKEY_CURRENT_CONFIG)) {
-        *phkResult = hKey;
-        return ERROR_SUCCESS;
+    if (phkResult && (!lpSubKey || !*lpSubKey)) {
+        // The handle given comes back as it is, also when its key was deleted meanwhile.
+        *phkResult = nullptr;
+        return withStore([&](Store& store) -> DWORD {
+            if (!store.knows(hKey)) {
+                return ERROR_INVALID_HANDLE;
+            }
+            *phkResult = hKey;
+            return ERROR_SUCCESS;
+        });
     }
     return openKey(hKey, lpSubKey, phkResult);
 }
@@ -194,61 +308,82 @@ extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPS
         return ERROR_INVALID_PARAMETER;
     }
     *phkResult = nullptr;
+    if (lpClass && std::strlen(lpClass) > korutil::detail::kMaxClass) {
+        return ERROR_INVALID_PARAMETER;
+    }
     return withStore([&](Store& store) -> DWORD {
         std::vector<std::string> parts;
-        if (DWORD status = splitPath(lpSubKey, parts)) {
+        if (DWORD status = korutil::detail::splitPath(lpSubKey, parts)) {
             return status;
         }
-        for (const std::string& part : parts) {
-            if (part.size() > kMaxKeyName) {
-                return ERROR_INVALID_PARAMETER;
+        // Most calls find the key in place; only a missing one costs a write transaction
+        // (inside a group, which holds one already, nothing is gained by looking first).
+        KeyRef key;
+        std::size_t walked = 0;
+        if (DWORD status = store.keyOf(hKey, key, false)) {
+            return status;
+        }
+        if (DWORD status = korutil::detail::checkNewKeys(parts, key.depth)) {
+            return status;
+        }
+        if (parts.empty() && isRoot(hKey)) {
+            *phkResult = hKey;
+            if (lpdwDisposition) {
+                *lpdwDisposition = REG_OPENED_EXISTING_KEY;
+            }
+            return ERROR_SUCCESS;
+        }
+        const KeyRef parent = key;
+        if (!store.inGroup()) {
+            if (DWORD status = walk(key, parts, walked)) {
+                return status;
+            }
+            if (walked == 0 && parts.empty()) {
+                if (DWORD status = store.verifyKey(key.id)) {
+                    return status;
+                }
             }
         }
-        // Most calls find the key in place; only a missing one costs a write transaction.
-        std::int64_t id = 0;
-        std::size_t walked = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
-            return status;
-        }
-        if (DWORD status = walk(id, parts, walked)) {
-            return status;
-        }
         DWORD disposition = REG_OPENED_EXISTING_KEY;
-        if (walked != parts.size()) {
+        if (store.inGroup() || walked != parts.size()) {
             Transaction tx;
             if (tx.status()) {
                 return tx.status();
             }
-            if (DWORD status = store.keyOf(hKey, id)) {
+            key = parent;
+            if (DWORD status = walk(key, parts, walked)) {
                 return status;
             }
-            if (DWORD status = walk(id, parts, walked)) {
-                return status;
+            if (walked == 0) {
+                if (DWORD status = store.verifyKey(key.id)) {
+                    return status;
+                }
             }
             if (walked != parts.size()) {
                 disposition = REG_CREATED_NEW_KEY;
-                if (DWORD status = touch(id)) {
+                if (DWORD status = touch(key.id)) {
                     return status;
                 }
             }
             for (; walked < parts.size(); ++walked) {
                 const bool last = walked + 1 == parts.size();
                 Query insert("INSERT INTO keys(parent, name, class, written) VALUES(?, ?, ?, ?)");
-                const int rc = insert.bind(1, id)
+                const int rc = insert.bind(1, key.id)
                                    .bind(2, parts[walked])
-                                   .bind(3, std::string(last && lpClass ? lpClass : ""))
+                                   .bind(3, last ? lpClass : nullptr)
                                    .bind(4, fileTimeNow())
                                    .step();
                 if (rc != SQLITE_DONE) {
                     return statusFromSqlite(rc);
                 }
-                id = sqlite3_last_insert_rowid(store.db());
+                key.id = sqlite3_last_insert_rowid(store.db());
+                ++key.depth;
             }
             if (DWORD status = tx.commit()) {
                 return status;
             }
         }
-        *phkResult = store.newHandle(id);
+        *phkResult = store.newHandle(key);
         if (lpdwDisposition) {
             *lpdwDisposition = disposition;
         }
@@ -257,17 +392,16 @@ extern "C" LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPS
 }
 
 extern "C" LSTATUS WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    if (!lpSubKey || !*lpSubKey) {
-        return RegOpenKeyA(hKey, lpSubKey, phkResult);
-    }
     return RegCreateKeyExA(hKey, lpSubKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                            nullptr, phkResult, nullptr);
 }
 
 extern "C" LSTATUS WINAPI RegCloseKey(HKEY hKey) {
-    Store& store = Store::instance();
-    std::lock_guard<std::recursive_mutex> guard(store.lock);
-    return store.closeHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    return korutil::detail::failOnBadAlloc(LSTATUS(ERROR_OUTOFMEMORY), [&]() -> LSTATUS {
+        Store& store = Store::instance();
+        std::lock_guard<std::recursive_mutex> guard(store.lock);
+        return store.closeHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    });
 }
 
 extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType,
@@ -276,53 +410,80 @@ extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWOR
         return ERROR_INVALID_PARAMETER;
     }
     return withStore([&](Store& store) -> DWORD {
-        // A value found proves its key is there; only a miss needs to ask.
-        std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id, false)) {
+        CachedValue value;
+        if (DWORD status = findValue(store, hKey, lpValueName, value)) {
             return status;
         }
-        Query q("SELECT type, data FROM vals WHERE key = ? AND name = ?");
-        const int rc = q.bind(1, id).bind(2, std::string(lpValueName ? lpValueName : "")).step();
-        if (rc == SQLITE_DONE) {
-            const DWORD status = store.verifyKey(id);
-            return status ? status : ERROR_FILE_NOT_FOUND;
-        }
-        if (rc != SQLITE_ROW) {
-            return statusFromSqlite(rc);
+        if (value.status) {
+            return value.status;
         }
         if (lpType) {
-            *lpType = static_cast<DWORD>(q.integer(0));
+            *lpType = value.type;
         }
-        return copyValueData(q.blob(1), static_cast<DWORD>(q.bytes(1)), lpData, lpcbData);
+        return copyValueData(value.data.data(), static_cast<DWORD>(value.data.size()), lpData,
+                             lpcbData);
     });
 }
 
 extern "C" LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType,
                                          const BYTE* lpData, DWORD cbData) {
-    if ((!lpData && cbData) || cbData > 0x7FFFFFFFu) {
+    if ((!lpData && cbData) || cbData > 0x7FFFFFFFu ||
+        (lpValueName && std::strlen(lpValueName) > korutil::detail::kMaxValueName)) {
         return ERROR_INVALID_PARAMETER;
     }
     return withStore([&](Store& store) -> DWORD {
+        KeyRef key;
+        if (DWORD status = store.keyOf(hKey, key, false)) {
+            return status;
+        }
+        const std::int64_t now = fileTimeNow();
+        if (store.valueTimes()) {
+            // One statement, one row, one page: the value carries its own time, and the key's
+            // presence is part of the statement, which is all or nothing by itself.
+            store.wrote();
+            Query q("INSERT INTO vals(key, name, type, data, written) "
+                    "SELECT ?1, ?2, ?3, ?4, ?5 WHERE EXISTS (SELECT 1 FROM keys WHERE id = ?1) "
+                    "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, "
+                    "data = excluded.data, written = excluded.written");
+            const int rc = q.bind(1, key.id)
+                               .bind(2, lpValueName)
+                               .bind(3, static_cast<std::int64_t>(dwType))
+                               .bindBlob(4, lpData, cbData)
+                               .bind(5, now)
+                               .step();
+            if (rc != SQLITE_DONE) {
+                return statusFromSqlite(rc);
+            }
+            if (sqlite3_changes(store.db()) == 0) {
+                const DWORD status = store.verifyKey(key.id);
+                return status ? status : DWORD(ERROR_KEY_DELETED);
+            }
+            return ERROR_SUCCESS;
+        }
         Transaction tx;
         if (tx.status()) {
             return tx.status();
         }
-        std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
+        if (DWORD status = store.verifyKey(key.id)) {
             return status;
         }
-        Query q("INSERT INTO vals(key, name, type, data) VALUES(?, ?, ?, ?) "
-                "ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
-        const int rc = q.bind(1, id)
-                           .bind(2, std::string(lpValueName ? lpValueName : ""))
-                           .bind(3, static_cast<std::int64_t>(dwType))
-                           .bindBlob(4, lpData, cbData)
-                           .step();
+        int rc;
+        {
+            Query q("INSERT INTO vals(key, name, type, data) VALUES(?, ?, ?, ?) ON CONFLICT(key, "
+                    "name) DO UPDATE SET type = excluded.type, data = excluded.data");
+            rc = q.bind(1, key.id)
+                     .bind(2, lpValueName)
+                     .bind(3, static_cast<std::int64_t>(dwType))
+                     .bindBlob(4, lpData, cbData)
+                     .step();
+            if (rc == SQLITE_DONE) {
+                if (DWORD status = touch(key.id)) {
+                    return status;
+                }
+            }
+        }
         if (rc != SQLITE_DONE) {
             return statusFromSqlite(rc);
-        }
-        if (DWORD status = touch(id)) {
-            return status;
         }
         return tx.commit();
     });
@@ -334,19 +495,19 @@ extern "C" LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
         if (tx.status()) {
             return tx.status();
         }
-        std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
+        KeyRef key;
+        if (DWORD status = store.keyOf(hKey, key)) {
             return status;
         }
         Query q("DELETE FROM vals WHERE key = ? AND name = ?");
-        const int rc = q.bind(1, id).bind(2, std::string(lpValueName ? lpValueName : "")).step();
+        const int rc = q.bind(1, key.id).bind(2, lpValueName).step();
         if (rc != SQLITE_DONE) {
             return statusFromSqlite(rc);
         }
         if (sqlite3_changes(store.db()) == 0) {
             return ERROR_FILE_NOT_FOUND;
         }
-        if (DWORD status = touch(id)) {
+        if (DWORD status = touch(key.id)) {
             return status;
         }
         return tx.commit();
@@ -359,22 +520,24 @@ extern "C" LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, 
     if (!lpName || !lpcchName || (lpClass && !lpcchClass)) {
         return ERROR_INVALID_PARAMETER;
     }
-    KeyEntry entry;
-    if (LSTATUS status = enumKey(hKey, dwIndex, entry)) {
-        return status;
-    }
-    if (!copyName(entry.name, lpName, *lpcchName)) {
-        return ERROR_MORE_DATA;
-    }
-    *lpcchName = static_cast<DWORD>(entry.name.size());
-    if (lpClass) {
-        if (!copyName(entry.cls, lpClass, *lpcchClass)) {
+    return withStore([&](Store& store) -> DWORD {
+        EnumRow entry;
+        if (DWORD status = enumEntry(store, hKey, dwIndex, false, entry)) {
+            return status;
+        }
+        if (!copyName(entry.name, lpName, *lpcchName)) {
             return ERROR_MORE_DATA;
         }
-        *lpcchClass = static_cast<DWORD>(entry.cls.size());
-    }
-    toFileTime(entry.written, lpftLastWriteTime);
-    return ERROR_SUCCESS;
+        *lpcchName = static_cast<DWORD>(entry.name.size());
+        if (lpClass) {
+            if (!copyName(entry.data, lpClass, *lpcchClass)) {
+                return ERROR_MORE_DATA;
+            }
+            *lpcchClass = static_cast<DWORD>(entry.data.size());
+        }
+        toFileTime(entry.written, lpftLastWriteTime);
+        return ERROR_SUCCESS;
+    });
 }
 
 extern "C" LSTATUS WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) {
@@ -388,28 +551,19 @@ extern "C" LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueN
         return ERROR_INVALID_PARAMETER;
     }
     return withStore([&](Store& store) -> DWORD {
-        std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id, false)) {
+        EnumRow entry;
+        if (DWORD status = enumEntry(store, hKey, dwIndex, true, entry)) {
             return status;
         }
-        Query q("SELECT name, type, data FROM vals WHERE key = ? ORDER BY name LIMIT 1 OFFSET ?");
-        const int rc = q.bind(1, id).bind(2, static_cast<std::int64_t>(dwIndex)).step();
-        if (rc == SQLITE_DONE) {
-            const DWORD status = store.verifyKey(id);
-            return status ? status : ERROR_NO_MORE_ITEMS;
-        }
-        if (rc != SQLITE_ROW) {
-            return statusFromSqlite(rc);
-        }
-        const std::string name = q.text(0);
-        if (!copyName(name, lpValueName, *lpcchValueName)) {
+        if (!copyName(entry.name, lpValueName, *lpcchValueName)) {
             return ERROR_MORE_DATA;
         }
-        *lpcchValueName = static_cast<DWORD>(name.size());
+        *lpcchValueName = static_cast<DWORD>(entry.name.size());
         if (lpType) {
-            *lpType = static_cast<DWORD>(q.integer(1));
+            *lpType = entry.type;
         }
-        return copyValueData(q.blob(2), static_cast<DWORD>(q.bytes(2)), lpData, lpcbData);
+        return copyValueData(entry.data.data(), static_cast<DWORD>(entry.data.size()), lpData,
+                             lpcbData);
     });
 }
 
@@ -419,26 +573,26 @@ extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     }
     return withStore([&](Store& store) -> DWORD {
         std::vector<std::string> parts;
-        if (DWORD status = splitPath(lpSubKey, parts)) {
+        if (DWORD status = korutil::detail::splitPath(lpSubKey, parts)) {
             return status;
         }
         Transaction tx;
         if (tx.status()) {
             return tx.status();
         }
-        std::int64_t id = 0;
+        KeyRef key;
         std::size_t walked = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
+        if (DWORD status = store.keyOf(hKey, key)) {
             return status;
         }
-        if (DWORD status = walk(id, parts, walked)) {
+        if (DWORD status = walk(key, parts, walked)) {
             return status;
         }
         if (walked != parts.size()) {
             return ERROR_FILE_NOT_FOUND;
         }
         Query parentOf("SELECT parent FROM keys WHERE id = ?");
-        int rc = parentOf.bind(1, id).step();
+        int rc = parentOf.bind(1, key.id).step();
         if (rc != SQLITE_ROW) {
             return statusFromSqlite(rc);
         }
@@ -447,7 +601,7 @@ extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
             return ERROR_ACCESS_DENIED; // a predefined root
         }
         Query children("SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
-        rc = children.bind(1, id).step();
+        rc = children.bind(1, key.id).step();
         if (rc == SQLITE_ROW) {
             return ERROR_ACCESS_DENIED;
         }
@@ -455,9 +609,9 @@ extern "C" LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
             return statusFromSqlite(rc);
         }
         Query values("DELETE FROM vals WHERE key = ?");
-        Query key("DELETE FROM keys WHERE id = ?");
-        if ((rc = values.bind(1, id).step()) != SQLITE_DONE ||
-            (rc = key.bind(1, id).step()) != SQLITE_DONE) {
+        Query self("DELETE FROM keys WHERE id = ?");
+        if ((rc = values.bind(1, key.id).step()) != SQLITE_DONE ||
+            (rc = self.bind(1, key.id).step()) != SQLITE_DONE) {
             return statusFromSqlite(rc);
         }
         if (DWORD status = touch(parent)) {
@@ -477,27 +631,28 @@ extern "C" LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpc
         return ERROR_INVALID_PARAMETER;
     }
     return withStore([&](Store& store) -> DWORD {
-        std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
+        KeyRef key;
+        if (DWORD status = store.keyOf(hKey, key)) {
             return status;
         }
-        Query self("SELECT class, written FROM keys WHERE id = ?");
+        Query self(store.valueTimes()
+                       ? "SELECT class, max(written, ifnull((SELECT max(v.written) FROM vals v "
+                         "WHERE v.key = keys.id), 0)) FROM keys WHERE id = ?"
+                       : "SELECT class, written FROM keys WHERE id = ?");
         Query keys("SELECT count(*), ifnull(max(length(CAST(name AS BLOB))), 0), "
                    "ifnull(max(length(CAST(class AS BLOB))), 0) FROM keys WHERE parent = ?");
         Query vals("SELECT count(*), ifnull(max(length(CAST(name AS BLOB))), 0), "
                    "ifnull(max(length(data)), 0) FROM vals WHERE key = ?");
         int rc;
-        if ((rc = self.bind(1, id).step()) != SQLITE_ROW ||
-            (rc = keys.bind(1, id).step()) != SQLITE_ROW ||
-            (rc = vals.bind(1, id).step()) != SQLITE_ROW) {
+        if ((rc = self.bind(1, key.id).step()) != SQLITE_ROW ||
+            (rc = keys.bind(1, key.id).step()) != SQLITE_ROW ||
+            (rc = vals.bind(1, key.id).step()) != SQLITE_ROW) {
             return statusFromSqlite(rc);
         }
         const std::string cls = self.text(0);
-        if (lpClass) {
-            if (!copyName(cls, lpClass, *lpcchClass)) {
-                *lpcchClass = static_cast<DWORD>(cls.size());
-                return ERROR_MORE_DATA;
-            }
+        if (lpClass && !copyName(cls, lpClass, *lpcchClass)) {
+            *lpcchClass = static_cast<DWORD>(cls.size());
+            return ERROR_MORE_DATA;
         }
         if (lpcchClass) {
             *lpcchClass = static_cast<DWORD>(cls.size());
@@ -521,17 +676,37 @@ extern "C" LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpc
 
 extern "C" LSTATUS WINAPI RegFlushKey(HKEY hKey) {
     return withStore([&](Store& store) -> DWORD {
-        std::int64_t id = 0;
-        if (DWORD status = store.keyOf(hKey, id)) {
+        KeyRef key;
+        if (DWORD status = store.keyOf(hKey, key)) {
             return status;
         }
-        sqlite3_wal_checkpoint_v2(store.db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        if (!store.inGroup() && !store.readOnly()) {
+            sqlite3_wal_checkpoint_v2(store.db(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                                      nullptr);
+        }
         return ERROR_SUCCESS;
     });
 }
 
 extern "C" void WINAPI PlatRegCloseStore(void) {
-    Store& store = Store::instance();
-    std::lock_guard<std::recursive_mutex> guard(store.lock);
-    store.disconnect();
+    korutil::detail::failOnBadAlloc(0, [] {
+        Store& store = Store::instance();
+        std::lock_guard<std::recursive_mutex> guard(store.lock);
+        if (!store.inGroup()) {
+            store.disconnect();
+        }
+        return 0;
+    });
+}
+
+extern "C" LSTATUS WINAPI PlatRegBeginGroup(void) {
+    return withStore([](Store& store) -> DWORD { return store.beginGroup(); });
+}
+
+extern "C" LSTATUS WINAPI PlatRegEndGroup(BOOL commit) {
+    return korutil::detail::failOnBadAlloc(LSTATUS(ERROR_OUTOFMEMORY), [&]() -> LSTATUS {
+        Store& store = Store::instance();
+        std::lock_guard<std::recursive_mutex> guard(store.lock);
+        return static_cast<LSTATUS>(store.endGroup(commit != FALSE));
+    });
 }

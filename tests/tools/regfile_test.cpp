@@ -1,3 +1,4 @@
+#include "support/child_process.h"
 #include "support/private_registry.h"
 
 #include "regfile.h"
@@ -6,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -174,3 +178,131 @@ TEST_F(RegFile, TheToolSetsQueriesExportsAndImports) {
 }
 
 } // namespace
+
+namespace {
+
+// Random text of up to `longest` characters drawn from `alphabet`.
+std::string randomText(std::mt19937& random, const std::string& alphabet, std::size_t longest) {
+    std::string text(random() % (longest + 1), ' ');
+    for (char& c : text) {
+        c = alphabet[random() % alphabet.size()];
+    }
+    return text;
+}
+
+// A random tree below HKCU\Software\Random: names with every character the format must
+// escape or survive, long classes with line breaks, and values of every type.
+void buildRandomTree(std::mt19937& random) {
+    const std::string keyChars = "aZ09 ][\";=@-.{}\xC3\xA9#!";
+    const std::string valueChars = keyChars + "\\\r\n\t";
+    std::vector<std::string> paths = {"Software\\Random"};
+    for (int k = 0; k < 25; ++k) {
+        std::string name = randomText(random, keyChars, 12);
+        name += static_cast<char>('a' + k % 26); // never empty
+        const std::string path = paths[random() % paths.size()] + "\\" + name;
+        const std::string cls = random() % 3 ? randomText(random, valueChars, 8)
+                                             : randomText(random, valueChars, 2000) + "\n";
+        HKEY key = make(HKEY_CURRENT_USER, path.c_str(), cls.c_str());
+        paths.push_back(path);
+        for (int v = static_cast<int>(random() % 5); v > 0; --v) {
+            const std::string value = random() % 6 ? randomText(random, valueChars, 20) : "";
+            std::string data = randomText(random, valueChars, 40);
+            const DWORD types[] = {REG_SZ,    REG_SZ,     REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD,
+                                   REG_QWORD, REG_BINARY, 0xFFFFFFFFu,   REG_NONE};
+            const DWORD type = types[random() % 9];
+            if (type == REG_DWORD) {
+                data.resize(random() % 2 ? 4 : 3);
+            } else if (type != REG_BINARY && random() % 2) {
+                data += '\0';
+            }
+            set(key, value.c_str(), type, data);
+        }
+        RegCloseKey(key);
+    }
+}
+
+} // namespace
+
+TEST_F(RegFile, RandomTreesComeBackByteForByte) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 4; ++round) {
+        buildRandomTree(random);
+        const std::string text = "REGEDIT4\n" + exported("HKCU\\Software\\Random");
+        ASSERT_EQ(0ul, CRegKeyBase::RegDeleteKeyAll(HKEY_CURRENT_USER, "Software\\Random"));
+        std::string error;
+        ASSERT_EQ(ERROR_SUCCESS, korutil::regfile::importText(text, error)) << error;
+        EXPECT_EQ(text, "REGEDIT4\n" + exported("HKCU\\Software\\Random")) << round;
+        ASSERT_EQ(0ul, CRegKeyBase::RegDeleteKeyAll(HKEY_CURRENT_USER, "Software\\Random"));
+    }
+}
+
+TEST_F(RegFile, DeepestTreeExportsOnASmallStack) {
+    std::string path = "Software";
+    while (path.size() < 2 * 511) {
+        path += "\\d";
+    }
+    RegCloseKey(make(HKEY_CURRENT_USER, path.c_str(), "deep"));
+    static std::string text;
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 256 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(0, pthread_create(
+                     &thread, &attr,
+                     [](void*) -> void* {
+                         text = "REGEDIT4\n" + exported("HKCU\\Software");
+                         return nullptr;
+                     },
+                     nullptr));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    ASSERT_EQ(0ul, CRegKeyBase::RegDeleteKeyAll(HKEY_CURRENT_USER, "Software"));
+    std::string error;
+    ASSERT_EQ(ERROR_SUCCESS, korutil::regfile::importText(text, error)) << error;
+    EXPECT_EQ(text, "REGEDIT4\n" + exported("HKCU\\Software"));
+}
+
+TEST_F(RegFile, AFailedImportChangesNothing) {
+    std::string error;
+    EXPECT_EQ(ERROR_INVALID_DATA,
+              korutil::regfile::importText("REGEDIT4\n[HKCU\\Software\\Half]\n\"a\"=dword:1\n"
+                                           "[-HKCU\\Software\\Keep]\n[HKCU\\Software\\Half\\B]\n"
+                                           "\"b\"=bogus\n",
+                                           error));
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Half", &key));
+}
+
+TEST_F(RegFile, TheToolReportsFailuresAndLeavesAFileThatHoldsEverything) {
+    HKEY key = make(HKEY_CURRENT_USER, "Software\\Tool", "");
+    const std::string value(100, 'v');
+    for (int i = 0; i < 100; ++i) {
+        set(key, ("n" + std::to_string(i)).c_str(), REG_SZ, value);
+    }
+    // This process keeps the store open: the tool's own close folds its log in.
+    EXPECT_EQ("0:", run("set 'HKCU\\Software\\Tool' Name REG_SZ kept"));
+    const std::string copy = m_dir.file("copy.sqlite");
+    std::filesystem::copy_file(m_dir.file("registry.sqlite"), copy);
+    EXPECT_EQ(0, korutil::test::runInChild([&] {
+                  setenv("KORUTIL_REGISTRY", copy.c_str(), 1);
+                  CRegKeyBase tool("Software\\Tool", nullptr, CRegKeyBase::modeOpen,
+                                   CRegKeyBase::ctxCurrentUser, 0);
+                  char text[8];
+                  return tool.GetString("Name", "", text, sizeof text) == 4 ? 0 : 1;
+              }));
+    EXPECT_EQ("1:", run("export 'HKCU\\Software\\Tool' - >/dev/full"));
+    EXPECT_EQ("1:",
+              run("export 'HKCU\\Software\\Tool' " + m_dir.file("no/such/dir.reg")).substr(0, 2));
+
+    // A damaged store is reported as such, not as a missing value.
+    RegCloseKey(key);
+    PlatRegCloseStore();
+    std::fstream file(m_dir.file("registry.sqlite"),
+                      std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(-2048, std::ios::end);
+    file << std::string(2048, '\x5A');
+    file.close();
+    const std::string damaged = run("query 'HKCU\\Software\\Tool' Name");
+    EXPECT_EQ("1:", damaged.substr(0, 2));
+    EXPECT_NE(std::string::npos, damaged.find("error 1009")) << damaged;
+}

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -110,6 +112,13 @@ TEST_F(RegKey, OpensCreatesAndBuildsPaths) {
         EXPECT_EQ(0, CRegKeyBase("Other", static_cast<CRegKeyBase::Mode>(2), parent, 0).IsOpen());
     }
     EXPECT_TRUE(keyExists(parent, "New\\Key"));
+    {
+        // An empty path opens the parent's key with a handle of the object's own.
+        CRegKeyBase self("", kOpen, parent, 0);
+        EXPECT_NE(static_cast<HKEY>(parent), static_cast<HKEY>(self));
+        EXPECT_TRUE(keyExists(self, "New"));
+    }
+    EXPECT_TRUE(keyExists(parent, "New")); // the parent's handle still works
 
     // A path the heap cut short opens nothing (it might name the parent).
     {
@@ -293,3 +302,87 @@ TEST_F(RegKey, CopiesAndDeletesWholeTrees) {
 }
 
 } // namespace
+
+namespace {
+
+// Runs `body` on a thread with a small stack, as a host's worker might have.
+void onSmallStack(void (*body)()) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 256 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(0, pthread_create(
+                     &thread, &attr,
+                     [](void* f) -> void* {
+                         reinterpret_cast<void (*)()>(f)();
+                         return nullptr;
+                     },
+                     reinterpret_cast<void*>(body)));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+unsigned depthBelow(HKEY key) {
+    unsigned depth = 0;
+    HKEY level = nullptr;
+    RegOpenKeyExA(key, nullptr, 0, KEY_READ, &level);
+    char name[256];
+    while (RegEnumKeyA(level, 0, name, sizeof name) == ERROR_SUCCESS) {
+        HKEY next = nullptr;
+        RegOpenKeyA(level, name, &next);
+        RegCloseKey(level);
+        level = next;
+        ++depth;
+    }
+    RegCloseKey(level);
+    return depth;
+}
+
+} // namespace
+
+// The deepest tree the registry holds is copied and deleted on a small stack.
+TEST_F(RegKey, WalksTheDeepestTreeOnASmallStack) {
+    CRegKeyBase top("Software\\Deep", nullptr, kCreate, kUser, 0);
+    HKEY level = nullptr;
+    RegOpenKeyExA(top, nullptr, 0, KEY_ALL_ACCESS, &level);
+    for (int i = 0; i < 600; ++i) {
+        HKEY next = nullptr;
+        if (RegCreateKeyA(level, "level", &next) != ERROR_SUCCESS) {
+            break;
+        }
+        RegSetValueExA(next, "i", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&i), 4);
+        RegCloseKey(level);
+        level = next;
+    }
+    RegCloseKey(level);
+    ASSERT_EQ(510u, depthBelow(top)); // 512 levels below the root, Software\Deep included
+    onSmallStack([] {
+        CRegKeyBase from("Software\\Deep", nullptr, kOpen, kUser, 0);
+        CRegKeyBase to("Copy", nullptr, kCreate, kUser, 0);
+        CRegKeyBase::CopyKeyTree(from, to);
+    });
+    CRegKeyBase copy("Copy", nullptr, kOpen, kUser, 0);
+    EXPECT_EQ(510u, depthBelow(copy));
+    onSmallStack([] {
+        EXPECT_EQ(0ul, CRegKeyBase::RegDeleteKeyAll(HKEY_CURRENT_USER, "Software\\Deep"));
+        EXPECT_EQ(0ul, CRegKeyBase::RegDeleteKeyAll(HKEY_CURRENT_USER, "Copy"));
+    });
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Software\\Deep"));
+    EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Copy"));
+}
+
+// A copy into a key of its own source copies the source as it was before the copy.
+TEST_F(RegKey, CopiesATreeIntoItself) {
+    CRegKeyBase from("Software\\Self", nullptr, kCreate, kUser, 0);
+    buildTree(from);
+    CRegKeyBase inside("L1b\\Inside", kCreate, from, 0);
+    const std::string before = dump(from);
+    CRegKeyBase::CopyKeyTree(from, inside);
+    std::string expected = before;
+    const std::size_t wideClass = expected.find("[Wide] class ") + 13;
+    expected.erase(wideClass, 300); // the over-long class stays behind, as in any copy
+    EXPECT_EQ(expected, dump(inside));
+    const std::string after = dump(from);
+    CRegKeyBase::CopyKeyTree(from, from); // onto itself: nothing changes
+    EXPECT_EQ(after, dump(from));
+}

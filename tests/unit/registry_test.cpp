@@ -5,11 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -207,11 +212,21 @@ TEST_F(Registry, PersistsAndFollowsTheStoreFile) {
 
 TEST_F(Registry, SeveralProcessesSetValuesAtOnce) {
     HKEY key = create(HKEY_CURRENT_USER, "Software\\Shared");
-    constexpr int kWriters = 4;
+    constexpr int kWriters = 8;
     constexpr int kValues = 40;
+    const DWORD zero = 0;
+    ASSERT_EQ(ERROR_SUCCESS, set(key, "Counter", REG_DWORD, &zero, 4));
     EXPECT_EQ(0, korutil::test::runInChildrenAtOnce(kWriters, [&](int w) {
                   int failures = 0;
                   for (int v = 0; v < kValues; ++v) {
+                      // Read, add one, write back: a group makes it one step for everyone.
+                      failures += PlatRegBeginGroup() != 0;
+                      DWORD counter = 0, size = 4;
+                      failures += RegQueryValueExA(key, "Counter", nullptr, nullptr,
+                                                   reinterpret_cast<BYTE*>(&counter), &size) != 0;
+                      ++counter;
+                      failures += set(key, "Counter", REG_DWORD, &counter, 4) != 0;
+                      failures += PlatRegEndGroup(TRUE) != 0;
                       const DWORD data = static_cast<DWORD>(w * 1000 + v);
                       const std::string name = "w" + std::to_string(w) + "v" + std::to_string(v);
                       failures += set(key, name.c_str(), REG_DWORD, &data, 4) != 0;
@@ -221,9 +236,11 @@ TEST_F(Registry, SeveralProcessesSetValuesAtOnce) {
                   }
                   return failures;
               }));
-    DWORD values = 0, subCount = 0;
+    DWORD values = 0, subCount = 0, counter = 0, size = 4;
     counts(key, &subCount, &values);
-    EXPECT_EQ(static_cast<DWORD>(kWriters * kValues), values);
+    EXPECT_EQ(static_cast<DWORD>(kWriters * kValues + 1), values);
+    ASSERT_EQ(ERROR_SUCCESS, query(key, "Counter", &counter, &size));
+    EXPECT_EQ(static_cast<DWORD>(kWriters * kValues), counter);
     EXPECT_EQ(static_cast<DWORD>(kValues), subCount);
     RegCloseKey(key);
 }
@@ -259,6 +276,289 @@ TEST_F(Registry, DamagedOrUnusableStoresFailEveryCall) {
     setenv("KORUTIL_REGISTRY", (file + "/inside.sqlite").c_str(), 1);
     everyCallFails(HKEY_LOCAL_MACHINE);
     EXPECT_EQ(ERROR_CANTOPEN, RegCreateKeyA(HKEY_CURRENT_USER, "Software\\New", &key));
+}
+
+TEST_F(Registry, RefusesWhatWindowsCannotHold) {
+    std::string deep;
+    for (int level = 0; level < 512; ++level) {
+        deep += "d\\";
+    }
+    const std::string name255(255, 'n'), value16383(16383, 'v'), class32766(32766, 'c');
+    const std::string class32767 = class32766 + "c";
+    const struct {
+        HKEY parent;
+        std::string path;
+        const char* cls;
+        LSTATUS status;
+    } keys[] = {
+        {HKEY_CURRENT_USER, deep, nullptr, ERROR_SUCCESS}, // 512 levels below the root
+        {HKEY_CURRENT_USER, deep + "x", nullptr, ERROR_INVALID_PARAMETER},
+        {HKEY_CURRENT_USER, name255, nullptr, ERROR_SUCCESS},
+        {HKEY_CURRENT_USER, name255 + "n", nullptr, ERROR_INVALID_PARAMETER},
+        {HKEY_CURRENT_USER, "a]\r\n[HKEY_CURRENT_USER", nullptr, ERROR_BAD_PATHNAME},
+        {HKEY_CURRENT_USER, "tab\there", nullptr, ERROR_BAD_PATHNAME},
+        {HKEY_CURRENT_USER, "a] [b \"c\" @=;", nullptr, ERROR_SUCCESS},
+        {HKEY_CURRENT_USER, "Classes\\Long", class32766.c_str(), ERROR_SUCCESS},
+        {HKEY_CURRENT_USER, "Classes\\Longer", class32767.c_str(), ERROR_INVALID_PARAMETER},
+    };
+    for (const auto& k : keys) {
+        HKEY key = nullptr;
+        EXPECT_EQ(k.status, RegCreateKeyExA(k.parent, k.path.c_str(), 0, const_cast<LPSTR>(k.cls),
+                                            0, KEY_ALL_ACCESS, nullptr, &key, nullptr))
+            << k.path.substr(0, 40);
+        EXPECT_EQ(k.status == ERROR_SUCCESS, key != nullptr);
+        if (key && k.path == deep) {
+            HKEY below = nullptr;
+            EXPECT_EQ(ERROR_INVALID_PARAMETER, RegCreateKeyA(key, "x", &below));
+        }
+        RegCloseKey(key);
+    }
+    HKEY key = create(HKEY_CURRENT_USER, "Values");
+    EXPECT_EQ(ERROR_SUCCESS, set(key, value16383.c_str(), REG_SZ, "", 1));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, set(key, (value16383 + "v").c_str(), REG_SZ, "", 1));
+    EXPECT_EQ(ERROR_SUCCESS, set(key, "line\nbreak", REG_SZ, "", 1)); // the .reg text escapes it
+    RegCloseKey(key);
+}
+
+TEST_F(Registry, OpenWithoutPathGivesTheSameHandleOrANewOne) {
+    HKEY key = create(HKEY_CURRENT_USER, "Software\\Same");
+    HKEY other = create(HKEY_CURRENT_USER, "Software");
+    HKEY same = nullptr, fresh = nullptr, made = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyA(key, "", &same));
+    EXPECT_EQ(key, same);
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(key, nullptr, 0, KEY_READ, &fresh));
+    EXPECT_NE(key, fresh);
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(key, "", &made));
+    EXPECT_NE(key, made);
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &same));
+    EXPECT_EQ(HKEY_CURRENT_USER, same);
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(other, "Same"));
+    same = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyA(key, nullptr, &same)); // deleted meanwhile: still itself
+    EXPECT_EQ(key, same);
+    EXPECT_EQ(ERROR_KEY_DELETED, RegOpenKeyExA(key, "", 0, KEY_READ, &same));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, RegOpenKeyA(reinterpret_cast<HKEY>(0x1234), "", &same));
+    EXPECT_EQ(nullptr, same);
+    for (HKEY k : {key, fresh, made, other}) {
+        EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(k));
+    }
+}
+
+TEST_F(Registry, GroupsCommitOrUndoAsAWhole) {
+    HKEY key = create(HKEY_CURRENT_USER, "Software\\Group");
+    const auto seenElsewhere = [&](const char* name) {
+        return korutil::test::runInChild([&] {
+            HKEY k = nullptr;
+            const bool found = RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Group", &k) == 0 &&
+                               query(k, name, nullptr, nullptr) == ERROR_SUCCESS;
+            PlatRegCloseStore();
+            return found ? 1 : 0;
+        });
+    };
+    const DWORD one = 1;
+    ASSERT_EQ(ERROR_SUCCESS, PlatRegBeginGroup());
+    ASSERT_EQ(ERROR_SUCCESS, set(key, "a", REG_DWORD, &one, 4));
+    HKEY sub = create(key, "Sub\\Deeper");
+    ASSERT_EQ(ERROR_SUCCESS, PlatRegBeginGroup());
+    ASSERT_EQ(ERROR_SUCCESS, set(key, "b", REG_DWORD, &one, 4));
+    EXPECT_EQ(ERROR_SUCCESS, PlatRegEndGroup(FALSE)); // undoes b alone
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, query(key, "b", nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, query(key, "a", nullptr, nullptr)); // the group sees its own work
+    EXPECT_EQ(0, seenElsewhere("a"));                            // nobody else does yet
+    EXPECT_EQ(ERROR_SUCCESS, PlatRegEndGroup(TRUE));
+    EXPECT_EQ(1, seenElsewhere("a"));
+    EXPECT_EQ(ERROR_INVALID_FUNCTION, PlatRegEndGroup(TRUE));
+
+    ASSERT_EQ(ERROR_SUCCESS, PlatRegBeginGroup());
+    ASSERT_EQ(ERROR_SUCCESS, set(key, "c", REG_DWORD, &one, 4));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyA(key, "Sub\\Deeper"));
+    EXPECT_EQ(ERROR_SUCCESS, PlatRegEndGroup(FALSE));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, query(key, "c", nullptr, nullptr));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              query(sub, "", nullptr, nullptr)); // its key is back // the deleted key is back
+    RegCloseKey(sub);
+    RegCloseKey(key);
+}
+
+// Enumeration by index against a model, while this process and another one change the key
+// between the steps: every answer is the one a search from the start would give.
+TEST_F(Registry, EnumerationFollowsEveryChange) {
+    HKEY key = create(HKEY_CURRENT_USER, "Software\\Walk");
+    std::map<std::string, std::string> values, subkeys; // by lower-case name
+    const auto lower = [](std::string s) {
+        for (char& c : s) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        return s;
+    };
+    ASSERT_EQ(ERROR_SUCCESS, PlatRegBeginGroup());
+    for (int i = 0; i < 20000; ++i) {
+        const std::string name = "v" + std::to_string(i * 7919 % 20000);
+        values[lower(name)] = name;
+        ASSERT_EQ(ERROR_SUCCESS, set(key, name.c_str(), REG_SZ, name.c_str(), 3));
+    }
+    ASSERT_EQ(ERROR_SUCCESS, PlatRegEndGroup(TRUE));
+    std::mt19937 random(7);
+    DWORD index = 0;
+    for (int step = 0; step < 2000; ++step) {
+        const bool ofValues = random() % 2;
+        auto& model = ofValues ? values : subkeys;
+        const std::string name =
+            std::string(random() % 2 ? "K" : "k") + std::to_string(random() % 60);
+        const int action = static_cast<int>(random() % 10);
+        if (action == 0) {
+            model.emplace(lower(name), name); // the first spelling stays
+            if (ofValues) {
+                EXPECT_EQ(0, korutil::test::runInChild([&] {
+                              const LSTATUS status = set(key, name.c_str(), REG_SZ, "x", 2);
+                              PlatRegCloseStore();
+                              return static_cast<int>(status);
+                          }));
+            } else {
+                RegCloseKey(create(key, name.c_str()));
+            }
+        } else if (action == 1) {
+            const bool had = model.erase(lower(name)) != 0;
+            EXPECT_EQ(had ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND,
+                      ofValues ? RegDeleteValueA(key, name.c_str())
+                               : RegDeleteKeyA(key, name.c_str()));
+        } else {
+            index = action == 2 ? static_cast<DWORD>(random() % (model.size() + 2)) : index + 1;
+            char got[64];
+            DWORD size = sizeof got;
+            const LSTATUS status =
+                ofValues ? RegEnumValueA(key, index, got, &size, nullptr, nullptr, nullptr, nullptr)
+                         : RegEnumKeyA(key, index, got, sizeof got);
+            if (index >= model.size()) {
+                EXPECT_EQ(ERROR_NO_MORE_ITEMS, status) << step;
+            } else {
+                ASSERT_EQ(ERROR_SUCCESS, status) << step;
+                EXPECT_EQ(std::next(model.begin(), index)->second, got) << step;
+            }
+        }
+    }
+    RegCloseKey(key);
+}
+
+// A store file deleted or replaced under an open connection: its handles fail, nothing is
+// written into the store that is there now, and the roots open that one.
+TEST_F(Registry, NoticesAStoreFileDeletedOrReplaced) {
+    const std::string file = m_dir.file("registry.sqlite");
+    const std::string other = m_dir.file("other.sqlite");
+    // The other store, made the same way, has its keys under the same ids.
+    ASSERT_EQ(0, korutil::test::runInChild([&] {
+                  setenv("KORUTIL_REGISTRY", other.c_str(), 1);
+                  HKEY k = nullptr;
+                  const LSTATUS status = RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Other", &k);
+                  PlatRegCloseStore();
+                  return static_cast<int>(status);
+              }));
+    HKEY key = create(HKEY_CURRENT_USER, "Software\\Mine");
+    const DWORD one = 1;
+    ASSERT_EQ(ERROR_SUCCESS, set(key, "v", REG_DWORD, &one, 4));
+    ASSERT_EQ(0, rename(other.c_str(), file.c_str()));
+    EXPECT_EQ(ERROR_KEY_DELETED, set(key, "w", REG_DWORD, &one, 4));
+    EXPECT_EQ(ERROR_KEY_DELETED, query(key, "v", nullptr, nullptr));
+    HKEY now = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Mine", &now));
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Other", &now));
+    DWORD values = 9;
+    counts(now, nullptr, &values);
+    EXPECT_EQ(0u, values);
+    RegCloseKey(now);
+    // Another process sees the new store whole, not mixed with the old one's log.
+    EXPECT_EQ(0, korutil::test::runInChild([] {
+                  HKEY k = nullptr;
+                  const LSTATUS status = RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Other", &k);
+                  PlatRegCloseStore();
+                  return static_cast<int>(status);
+              }));
+    ASSERT_EQ(0, unlink(file.c_str()));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Other", &now));
+    RegCloseKey(key);
+}
+
+// A store in a directory its user may not write: it reads, and changes fail.
+TEST_F(Registry, ReadsAStoreItsUserMayNotWrite) {
+    if (getuid() != 0) {
+        GTEST_SKIP() << "needs root to act as another user";
+    }
+    HKEY key = create(HKEY_LOCAL_MACHINE, "Software\\System");
+    ASSERT_EQ(ERROR_SUCCESS, set(key, "v", REG_SZ, "abc", 4));
+    RegCloseKey(key);
+    PlatRegCloseStore();
+    ASSERT_EQ(0, chmod(m_dir.path().c_str(), 0755));
+    ASSERT_EQ(0, chmod(m_dir.file("registry.sqlite").c_str(), 0644));
+    EXPECT_EQ(0, korutil::test::runInChild([] {
+                  if (setgid(65534) != 0 || setuid(65534) != 0) {
+                      return 100;
+                  }
+                  HKEY k = nullptr;
+                  char text[8] = {};
+                  DWORD size = sizeof text;
+                  int failures = RegOpenKeyA(HKEY_LOCAL_MACHINE, "Software\\System", &k) != 0;
+                  failures += query(k, "v", text, &size) != 0 || std::string(text) != "abc";
+                  failures += set(k, "w", REG_SZ, "x", 2) != ERROR_ACCESS_DENIED;
+                  HKEY made = nullptr;
+                  failures += RegCreateKeyA(k, "New", &made) != ERROR_ACCESS_DENIED;
+                  return failures;
+              }));
+    struct stat st {};
+    EXPECT_NE(0, stat(m_dir.file("registry.sqlite-wal").c_str(), &st));
+}
+
+// What a set acknowledged survives the process being killed; a full disk fails the set and
+// keeps what was there.
+TEST_F(Registry, KeepsAcknowledgedWritesThroughKillsAndFullDisks) {
+    int acks[2];
+    ASSERT_EQ(0, pipe(acks));
+    const pid_t writer = fork();
+    if (writer == 0) {
+        HKEY k = nullptr;
+        RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Killed", &k);
+        for (DWORD i = 0;; ++i) {
+            if (set(k, ("v" + std::to_string(i)).c_str(), REG_DWORD, &i, 4) == 0) {
+                (void)!write(acks[1], &i, sizeof i);
+            }
+        }
+    }
+    close(acks[1]);
+    DWORD last = 0;
+    for (int n = 0; n < 300 && read(acks[0], &last, sizeof last) == sizeof last; ++n) {
+    }
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
+    close(acks[0]);
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyA(HKEY_CURRENT_USER, "Software\\Killed", &key));
+    for (DWORD i = 0; i <= last; ++i) {
+        DWORD read = ~i, size = 4;
+        ASSERT_EQ(ERROR_SUCCESS, query(key, ("v" + std::to_string(i)).c_str(), &read, &size)) << i;
+        EXPECT_EQ(i, read);
+    }
+
+    struct stat st {};
+    ASSERT_EQ(0, stat(m_dir.file("registry.sqlite").c_str(), &st));
+    const int full = korutil::test::runInChild([&] {
+        korutil::test::limitFileSize(static_cast<rlim_t>(st.st_size) + 256 * 1024);
+        const std::string block(4000, 'x');
+        for (int i = 0; i < 1000; ++i) {
+            const LSTATUS status = set(key, ("big" + std::to_string(i)).c_str(), REG_BINARY,
+                                       block.data(), static_cast<DWORD>(block.size()));
+            if (status) {
+                return status == ERROR_CANTWRITE ? 0 : 1;
+            }
+        }
+        return 2;
+    });
+    EXPECT_EQ(0, full);
+    DWORD read = 0, size = 4;
+    ASSERT_EQ(ERROR_SUCCESS, query(key, ("v" + std::to_string(last)).c_str(), &read, &size));
+    EXPECT_EQ(last, read);
+    DWORD values = 0;
+    counts(key, nullptr, &values);
+    EXPECT_GT(values, last + 1); // the sets before the disk filled up are there too
+    RegCloseKey(key);
 }
 
 TEST(Version, ReportsTheNtFamily) {
