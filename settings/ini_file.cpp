@@ -1,3 +1,5 @@
+#include "strings/text_cut.h"
+
 #include <korutil/settings.h>
 
 #include <cstdio>
@@ -35,22 +37,6 @@ unsigned long long parseDecimal(const char* text) {
         value = value * 10 + static_cast<unsigned long long>(*text - '0');
     }
     return negative ? 0 - value : value;
-}
-
-// A byte count for a cut that does not end inside a UTF-8 sequence, where text is UTF-8.
-std::size_t textCut(const char* text, std::size_t limit) {
-    std::size_t length = std::strlen(text);
-    if (length <= limit) {
-        return length;
-    }
-#ifdef _WIN32
-    return limit;
-#else
-    while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80) {
-        --limit;
-    }
-    return limit;
-#endif
 }
 
 } // namespace
@@ -158,7 +144,8 @@ int CIniFile::Xfer(int save, const char* section, const char* key, int type, voi
             break;
         default: {
             const char* text = static_cast<const char*>(data);
-            const std::size_t n = textCut(text, kWorkSize - 1);
+            const std::size_t n =
+                korutil::detail::textCutPoint(text, strnlen(text, kWorkSize), kWorkSize - 1);
             std::memcpy(work, text, n);
             work[n] = '\0';
             break;

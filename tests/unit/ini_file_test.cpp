@@ -24,6 +24,12 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
+// The file once the saves held back for it have reached it.
+std::string flushedFile(const std::string& path) {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+    return readFile(path);
+}
+
 // A settings record as a host writes one: one list of Xfer calls for both directions.
 struct Record : CIniFile {
     explicit Record(const std::string& file) : CIniFile(file.c_str()) {}
@@ -56,9 +62,9 @@ TEST(CIniFile, RoundTripsEveryWidthExactlyAndLoadsDefaults) {
     out.u = UINT_MAX;
     out.l = LONG_MIN;
     out.ul = ULONG_MAX;
-    std::strcpy(out.name, "Ada");
+    std::strcpy(out.name, " Ada ");
     ASSERT_EQ(1, out.UpdateData(1));
-    const std::string text = readFile(out.GetIniFileName());
+    const std::string text = flushedFile(out.GetIniFileName());
     EXPECT_NE(std::string::npos, text.find("Int=-2147483648\nUInt=4294967295\n"));
     EXPECT_NE(std::string::npos, text.find("ULong=" + std::to_string(ULONG_MAX) + "\n"));
 
@@ -68,7 +74,7 @@ TEST(CIniFile, RoundTripsEveryWidthExactlyAndLoadsDefaults) {
     EXPECT_EQ(UINT_MAX, in.u);
     EXPECT_EQ(LONG_MIN, in.l);
     EXPECT_EQ(ULONG_MAX, in.ul);
-    EXPECT_STREQ("Ada", in.name);
+    EXPECT_STREQ(" Ada ", in.name); // blanks and all
 
     // A missing file, or no name at all: every default, at the variable's full width.
     for (const std::string& file : {dir.file("missing.ini"), std::string()}) {
@@ -115,7 +121,15 @@ TEST(CIniFile, StringsAreCopiedToExactlyTheBufferLength) {
     ini.Xfer(1, "s", "six", const_cast<char*>("abcdef"), 2, def);
     ini.Xfer(1, "s", "two", const_cast<char*>("ab"), 0, def);
     ini.Xfer(1, "s", "long", const_cast<char*>(std::string(300, 'v').c_str()), 4, def);
-    EXPECT_NE(std::string::npos, readFile(file).find("long=" + std::string(255, 'v') + "\n"));
+    // Not UTF-8: cut where asked, not stepped back over every continuation byte.
+    ini.Xfer(1, "s", "bytes", const_cast<char*>(std::string(300, '\x80').c_str()), 4, def);
+    // The cut never splits a character: 254 bytes, then the two of the "e acute" left out.
+    const std::string accents = std::string(254, 'e') + "\xC3\xA9";
+    ini.Xfer(1, "s", "utf", const_cast<char*>(accents.c_str()), 4, def);
+    const std::string saved = flushedFile(file);
+    EXPECT_NE(std::string::npos, saved.find("long=" + std::string(255, 'v') + "\n"));
+    EXPECT_NE(std::string::npos, saved.find("bytes=" + std::string(255, '\x80') + "\n"));
+    EXPECT_NE(std::string::npos, saved.find("utf=" + std::string(254, 'e') + "\n"));
 
     char buffer[8];
     std::memset(buffer, '#', sizeof buffer);
