@@ -39,6 +39,14 @@ unsigned long long parseDecimal(const char* text) {
     return negative ? 0 - value : value;
 }
 
+// Tells the layer that the next write is one key of a record being saved, so that the file
+// is written once per save. Windows keeps its own profile cache and has no such call.
+void joinRecordSave() {
+#ifndef _WIN32
+    PlatDeferNextProfileWrite();
+#endif
+}
+
 } // namespace
 
 CIniFile::CIniFile(HINSTANCE hInstance) {
@@ -151,6 +159,7 @@ int CIniFile::Xfer(int save, const char* section, const char* key, int type, voi
             break;
         }
         }
+        joinRecordSave();
         WritePrivateProfileStringA(section, key, work, m_szIniFile);
         return 1;
     }

@@ -2,6 +2,7 @@
 #include "kernel/ini_document.h"
 #include "kernel/no_throw.h"
 #include "kernel/profile_cache.h"
+#include "kernel/profile_groups.h"
 #include "kernel/profile_writer.h"
 #include "kernel/text_encoding.h"
 
@@ -18,6 +19,8 @@
 namespace {
 
 using namespace korutil::detail;
+
+thread_local bool t_deferNext = false;
 
 struct ProfileFile {
     std::string path;
@@ -87,7 +90,7 @@ DWORD getProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPS
     DWORD error = ERROR_FILE_NOT_FOUND;
     if (lpFileName && *lpFileName) {
         const ProfileFile file = profileFile(lpFileName);
-        doc = currentDocument(file.path, &error);
+        doc = withPending(file.path, [&] { return currentDocument(file.path, &error); });
     }
     if (!doc) {
         SetLastError(error);
@@ -111,9 +114,18 @@ DWORD getProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPS
 }
 
 BOOL writeProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPCSTR lpFileName) {
+    const bool deferred = std::exchange(t_deferNext, false);
     if (!lpAppName && !lpKeyName && !lpString) {
-        // The Windows flush, which reports FALSE however it went; nothing is held back.
-        SetLastError(NO_ERROR);
+        // The Windows flush, which reports FALSE however it went; writes held back reach the
+        // file now.
+        DWORD error = NO_ERROR;
+        if (!lpFileName) {
+            error = flushPending(nullptr);
+        } else if (*lpFileName) {
+            const std::string path = profileFile(lpFileName).path;
+            error = flushPending(&path);
+        }
+        SetLastError(error);
         return FALSE;
     }
     if (!lpAppName || !lpFileName || !*lpFileName || !readsBackAsSection(lpAppName) ||
@@ -130,7 +142,14 @@ BOOL writeProfileString(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString, LPC
         }
     }
     const ProfileFile file = profileFile(lpFileName);
-    const DWORD error = writeProfileFile(file.path, file.inConfigHome, {std::move(write)});
+    DWORD error;
+    if (deferred) {
+        error = deferWrite(file.path, file.inConfigHome, std::move(write));
+    } else {
+        // Writes held back for the file come first, so that the file keeps their order.
+        flushPending(&file.path);
+        error = writeProfileFile(file.path, file.inConfigHome, {std::move(write)});
+    }
     if (error != NO_ERROR) {
         SetLastError(error);
         return FALSE;
@@ -154,4 +173,8 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKey
     return failOnBadAlloc(BOOL(FALSE), [&] {
         return writeProfileString(lpAppName, lpKeyName, lpString, lpFileName);
     });
+}
+
+extern "C" void WINAPI PlatDeferNextProfileWrite(void) {
+    t_deferNext = true;
 }

@@ -1,3 +1,4 @@
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 #include <korutil/settings.h>
@@ -5,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -86,6 +90,60 @@ TEST(CIniFile, RoundTripsEveryWidthExactlyAndLoadsDefaults) {
         EXPECT_EQ(ULONG_MAX - 1, fresh.ul);
         EXPECT_STREQ("nobody", fresh.name);
     }
+}
+
+// How many times a complete new `name` has been renamed into the watched directory (which
+// also reports creations, so that no two renames follow each other and merge into one event).
+int replacements(int watch, const std::string& name) {
+    int count = 0;
+    alignas(inotify_event) char events[8192];
+    for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;) {
+        for (char* p = events; p < events + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            count += (event->mask & IN_MOVED_TO) && event->len && name == event->name;
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+    return count;
+}
+
+// A save reaches the file as one replacement of it, not one per key: a second save of the
+// record completes the first, a key that the host writes itself completes the second and is
+// in the file at once. A save reaches the file on its own soon, and at exit.
+TEST(CIniFile, ASaveWritesTheFileOnce) {
+    TempDir dir;
+    const std::string file = dir.file("once.ini");
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_MOVED_TO | IN_CREATE), 0);
+    Record record(file);
+    record.i = 1;
+    record.UpdateData(1);
+    record.i = 2;
+    record.UpdateData(1);
+    EXPECT_TRUE(WritePrivateProfileStringA("Host", "key", "value", file.c_str()));
+    const std::string text = readFile(file);
+    EXPECT_NE(std::string::npos, text.find("Int=2\n"));
+    EXPECT_NE(std::string::npos, text.find("[Host]\nkey=value\n"));
+    EXPECT_EQ(3, replacements(watch, "once.ini"));
+    close(watch);
+
+    record.i = 3;
+    record.UpdateData(1);
+    bool seen = false;
+    for (int wait = 0; wait < 1000 && !seen; ++wait) {
+        seen = readFile(file).find("Int=3\n") != std::string::npos;
+        usleep(seen ? 0 : 10000);
+    }
+    EXPECT_TRUE(seen);
+    std::fflush(nullptr);
+    EXPECT_EQ(0, korutil::test::runInChild([&] {
+                  Record child(file);
+                  child.i = 4;
+                  child.UpdateData(1);
+                  std::exit(0);
+                  return 1;
+              }));
+    EXPECT_NE(std::string::npos, readFile(file).find("Int=4\n"));
 }
 
 TEST(CIniFile, ParsesDecimalText) {

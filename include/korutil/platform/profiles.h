@@ -22,7 +22,7 @@ extern "C" {
 // second zero. A value that does not fit is cut to nSize - 1 bytes and the result is
 // nSize - 1 or less, never splitting a UTF-8 sequence; a list that does not fit is cut to
 // nSize - 2 and ends with two zeros. The result is the number of bytes copied, without the
-// final terminator.
+// final terminator. Writes that this process holds back (PlatDeferNextProfileWrite) are seen.
 KORPLATFORM_API DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
                                                       LPCSTR lpDefault, LPSTR lpReturnedString,
                                                       DWORD nSize, LPCSTR lpFileName);
@@ -35,8 +35,22 @@ KORPLATFORM_API DWORD WINAPI GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR l
 // ERROR_INVALID_PARAMETER: line breaks anywhere, `]` in a section name, `=` in a key, a key
 // that starts with `;` (a comment) or `[` (a section header), blank names.
 //
-// All three of lpAppName, lpKeyName and lpString null flush, which has nothing to do (no write
-// is held back); as on Windows, a flush returns FALSE, with the last error NO_ERROR.
+// All three of lpAppName, lpKeyName and lpString null flush: writes held back for lpFileName
+// (for every file when it is null too) reach the file now. As on Windows, a flush returns
+// FALSE; the last error is NO_ERROR when it went well.
 KORPLATFORM_API BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName,
                                                        LPCSTR lpString, LPCSTR lpFileName);
+
+// Not a Windows call. The calling thread's next WritePrivateProfileStringA joins a run of
+// writes to its file that reaches the file as one atomic replacement, instead of replacing
+// the file on its own: CIniFile marks each key it saves, so that saving a settings record
+// writes the file once, not once per key. Reads in this process see the run at once. The run
+// reaches the file when no write has joined it for 10 ms (100 ms at the latest), when a write of
+// a key that it already holds begins the next run (the record saved again), before any write
+// to that file that is not marked, at the flush above, and when the process exits normally; a
+// process killed before leaves the old file whole. Failures that do not depend on the
+// contents (a read-only file, a missing directory) are reported by the first write of a run;
+// failures of the file system while the run is written out are not reported. Windows has
+// nothing to match: the library calls this only on the Linux layer.
+KORPLATFORM_API void WINAPI PlatDeferNextProfileWrite(void);
 }
