@@ -91,7 +91,7 @@ static HANDLE findFirstFile(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData
     }
     const std::string path = korutil::detail::nativePath(lpFileName);
     const std::size_t slash = path.find_last_of('/');
-    std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    std::string dir = korutil::detail::parentDirectory(path);
     const std::string pattern = slash == std::string::npos ? path : path.substr(slash + 1);
     if (pattern.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);

@@ -31,6 +31,11 @@ std::string entryWithoutCase(const std::string& dir, std::string_view name) {
 
 } // namespace
 
+std::string parentDirectory(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::string resolveCase(const std::string& path) {
     const int savedErrno = errno;
     std::string out;

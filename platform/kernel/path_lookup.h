@@ -16,6 +16,10 @@ namespace korutil::detail {
 // case, in directories found without case.
 std::string resolveCase(const std::string& path);
 
+// The directory that holds the last component of a native path: "." for a bare name, "/"
+// for a component of the root.
+std::string parentDirectory(const std::string& path);
+
 // Whether a lookup that failed with this errno value may succeed by resolveCase.
 inline bool mayDifferInCase(int error) {
     return error == ENOENT || error == ENOTDIR;

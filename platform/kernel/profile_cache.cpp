@@ -43,6 +43,9 @@ struct Entry {
 struct Cache {
     std::mutex lock;
     std::unordered_map<std::string, Entry> files;
+    // Names that were not found, with the identity of their directory when they were not.
+    std::unordered_map<std::string, Stamp> missing;
+    const Cache* parent = nullptr; // the instance this one replaced in a forked child
 };
 
 constexpr std::size_t kCacheLimit = 64;
@@ -54,7 +57,11 @@ Cache* g_cache = nullptr;
 Cache& cache() {
     static const bool ready = [] {
         g_cache = new Cache;
-        pthread_atfork(nullptr, nullptr, [] { g_cache = new Cache; });
+        pthread_atfork(nullptr, nullptr, [] {
+            Cache* fresh = new Cache;
+            fresh->parent = g_cache; // kept as it was: its lock may be held for good
+            g_cache = fresh;
+        });
         return true;
     }();
     (void)ready;
@@ -71,30 +78,48 @@ void remember(const std::string& path, const struct stat& st,
     c.files.insert_or_assign(path, Entry{Stamp(st), std::move(doc), std::move(found)});
 }
 
-// The file that `path` names, found without case when the name does not exist as written;
-// the path of the last lookup without case is tried first, so that a name in other case
+// The file that `path` names, found without case when the name does not exist as written.
+// What the last search without case found is tried first, and a search that found nothing is
+// not repeated while the directory stays as it was: a name in other case, or a missing file,
 // costs one search, not one per read.
 bool findFile(const std::string& path, std::string& actual, struct stat& st) {
     actual = path;
     if (::stat(path.c_str(), &st) == 0) {
         return true;
     }
-    if (!mayDifferInCase(errno)) {
+    const int error = errno;
+    if (!mayDifferInCase(error)) {
         return false;
     }
+    struct stat dir {};
+    const bool dirKnown = ::stat(parentDirectory(path).c_str(), &dir) == 0;
+    Cache& c = cache();
     {
-        Cache& c = cache();
         std::lock_guard<std::mutex> guard(c.lock);
         const auto it = c.files.find(path);
-        if (it != c.files.end()) {
-            actual = it->second.found;
+        actual = it != c.files.end() ? it->second.found : std::string();
+        const auto gone = c.missing.find(path);
+        if (actual.empty() && dirKnown && gone != c.missing.end() && gone->second == Stamp(dir)) {
+            errno = error;
+            return false;
         }
     }
     if (!actual.empty() && ::stat(actual.c_str(), &st) == 0) {
         return true;
     }
     actual = resolveCase(path);
-    return actual != path && ::stat(actual.c_str(), &st) == 0;
+    if (actual != path && ::stat(actual.c_str(), &st) == 0) {
+        return true;
+    }
+    if (dirKnown) {
+        std::lock_guard<std::mutex> guard(c.lock);
+        if (c.missing.size() >= kCacheLimit) {
+            c.missing.clear();
+        }
+        c.missing.insert_or_assign(path, Stamp(dir));
+    }
+    errno = error;
+    return false;
 }
 
 } // namespace
@@ -106,9 +131,16 @@ std::shared_ptr<const IniDocument> cachedDocument(const std::string& path, const
     return it != c.files.end() && it->second.stamp == Stamp(st) ? it->second.doc : nullptr;
 }
 
-void rememberDocument(const std::string& path, const struct stat& st,
+void rememberDocument(const std::string& path, const std::string& target, const struct stat& st,
                       std::shared_ptr<const IniDocument> doc) {
-    remember(path, st, std::move(doc), std::string());
+    {
+        // The new file may be what a name not found before names now; a directory's time
+        // stamp is too coarse to tell right after.
+        Cache& c = cache();
+        std::lock_guard<std::mutex> guard(c.lock);
+        c.missing.clear();
+    }
+    remember(path, st, std::move(doc), target == path ? std::string() : target);
 }
 
 std::shared_ptr<const IniDocument> currentDocument(const std::string& path, DWORD* error) {

@@ -25,8 +25,9 @@ std::shared_ptr<const IniDocument> currentDocument(const std::string& path, DWOR
 // The cached document of `path` if it was parsed from the file of this status, else null.
 std::shared_ptr<const IniDocument> cachedDocument(const std::string& path, const struct stat& st);
 
-// Records the document that a write has just put into the file of this status at `path`.
-void rememberDocument(const std::string& path, const struct stat& st,
+// Records the document that a write through the name `path` has just put into the file of
+// this status at `target`.
+void rememberDocument(const std::string& path, const std::string& target, const struct stat& st,
                       std::shared_ptr<const IniDocument> doc);
 
 } // namespace korutil::detail

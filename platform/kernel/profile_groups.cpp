@@ -33,7 +33,7 @@ struct Run {
     std::vector<ProfileWrite> writes;
     std::unordered_set<std::string> keys; // section and key of each write, folded
     std::shared_ptr<const IniDocument> viewBase;
-    std::shared_ptr<IniDocument> view; // viewBase with the writes applied, for readers here
+    std::shared_ptr<const IniDocument> view; // viewBase with the writes applied, for readers
     Clock::time_point first;
     Clock::time_point last;
 };
@@ -45,16 +45,24 @@ struct Runs {
     std::atomic<bool> any{false};
     bool writerStarted = false;
     bool exiting = false;
+    bool forked = false;          // a forked child starts no thread: its writes go out at once
+    const Runs* parent = nullptr; // the instance this one replaced in a forked child
 };
 
 // Never destroyed: the writer thread may still wait on it while the process exits. A child
-// process starts without runs (its parent writes them) and without the writer thread.
+// process starts without runs (its parent writes them) and, since a forked process should
+// not count on threads, writes at once.
 Runs* g_runs = nullptr;
 
 Runs& runs() {
     static const bool ready = [] {
         g_runs = new Runs;
-        pthread_atfork(nullptr, nullptr, [] { g_runs = new Runs; });
+        pthread_atfork(nullptr, nullptr, [] {
+            Runs* fresh = new Runs;
+            fresh->forked = true;
+            fresh->parent = g_runs; // kept as it was: its lock may be held for good
+            g_runs = fresh;
+        });
         return true;
     }();
     (void)ready;
@@ -116,8 +124,8 @@ void writerLoop(Runs* r) {
 
 // False when no thread can be had; the caller then writes at once.
 bool startWriter(Runs& r) {
-    if (r.writerStarted) {
-        return true;
+    if (r.writerStarted || r.forked) {
+        return r.writerStarted;
     }
     try {
         std::thread(writerLoop, &r).detach();
@@ -162,14 +170,10 @@ DWORD deferWrite(const std::string& path, bool makeDirectory, ProfileWrite write
         run.first = now;
     }
     run.last = now;
-    // A view that no reader holds any more is brought up to date; one that a reader still
-    // holds is left to it and built afresh when next asked for.
-    if (run.view && run.view.use_count() == 1) {
-        run.view->apply(write);
-    } else {
-        run.view.reset();
-        run.viewBase.reset();
-    }
+    // Readers may still hold the view: it is never changed, but built afresh when next asked
+    // for.
+    run.view.reset();
+    run.viewBase.reset();
     run.writes.push_back(std::move(write));
     noteWhetherAny(r);
     return NO_ERROR;

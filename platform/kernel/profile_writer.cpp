@@ -30,11 +30,6 @@ DWORD errorFromErrno(int e) {
     return error == ERROR_INVALID_FUNCTION ? ERROR_WRITE_FAULT : error;
 }
 
-std::string directoryOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The file that `path` designates: found without case, and through symbolic links to the end
 // of their chain. A name that does not exist gives the path that a new file gets. False with
 // errno set when a link cannot be read or the chain does not end.
@@ -67,7 +62,7 @@ bool designatedFile(const std::string& path, std::string& out) {
             return false;
         }
         const std::string link(target, static_cast<std::size_t>(n));
-        out = link[0] == '/' ? link : directoryOf(out) + "/" + link;
+        out = link[0] == '/' ? link : parentDirectory(out) + "/" + link;
     }
 }
 
@@ -119,7 +114,7 @@ bool replaceFile(const std::string& path, const struct stat& old, const std::str
                  struct stat& now) {
     const std::size_t slash = path.find_last_of('/');
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = directoryOf(path) + "/." + base + ".XXXXXX";
+    std::string temp = parentDirectory(path) + "/." + base + ".XXXXXX";
     OwnedFd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         return false;
@@ -145,7 +140,7 @@ bool rewriteInPlace(const std::string& path, const std::string& content, struct 
 
 bool writable(const std::string& path, const struct stat& st) {
     return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0 &&
-           (st.st_nlink > 1 || ::access(directoryOf(path).c_str(), W_OK) == 0);
+           (st.st_nlink > 1 || ::access(parentDirectory(path).c_str(), W_OK) == 0);
 }
 
 } // namespace
@@ -162,7 +157,7 @@ DWORD checkProfileWritable(const std::string& path, bool makeDirectory) {
     if (errno != ENOENT) {
         return errorFromErrno(errno);
     }
-    const std::string dir = directoryOf(target);
+    const std::string dir = parentDirectory(target);
     if (::stat(dir.c_str(), &st) == 0) {
         return S_ISDIR(st.st_mode) && ::access(dir.c_str(), W_OK) == 0 ? NO_ERROR
                                                                        : ERROR_ACCESS_DENIED;
@@ -182,7 +177,7 @@ DWORD writeProfileFile(const std::string& path, bool makeDirectory,
     if (!setsValue && ::stat(target.c_str(), &st) != 0 && errno == ENOENT) {
         return NO_ERROR; // deleting from a file that does not exist changes nothing
     }
-    if (makeDirectory && !ensureDirectory(directoryOf(target))) {
+    if (makeDirectory && !ensureDirectory(parentDirectory(target))) {
         return errorFromErrno(errno);
     }
     const OwnedFd fd(lockCurrent(target, st));
@@ -220,7 +215,7 @@ DWORD writeProfileFile(const std::string& path, bool makeDirectory,
         return errorFromErrno(errno);
     }
     if (!linked) {
-        rememberDocument(path, now, std::move(shared));
+        rememberDocument(path, target, now, std::move(shared));
     }
     return NO_ERROR;
 }

@@ -253,6 +253,9 @@ TEST(Profiles, BareNamesLiveInTheConfigHome) {
     EXPECT_TRUE(WritePrivateProfileStringA("s", "k", "w", "APP.ini"));
     EXPECT_EQ("[s]\nk=w\n", readFile(home + "/app.ini"));
     EXPECT_NE(0, access((home + "/APP.ini").c_str(), F_OK));
+    EXPECT_EQ("(none)", get("s", "k", "Other.ini")); // not found, then made in other case
+    EXPECT_TRUE(WritePrivateProfileStringA("s", "k", "o", "OTHER.INI"));
+    EXPECT_EQ("o", get("s", "k", "other.ini"));
     if (old) {
         setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     } else {

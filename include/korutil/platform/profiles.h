@@ -48,8 +48,9 @@ KORPLATFORM_API BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR 
 // reaches the file when no write has joined it for 10 ms (100 ms at the latest), when a write of
 // a key that it already holds begins the next run (the record saved again), before any write
 // to that file that is not marked, at the flush above, and when the process exits normally; a
-// process killed before leaves the old file whole. Failures that do not depend on the
-// contents (a read-only file, a missing directory) are reported by the first write of a run;
+// process killed before leaves the old file whole. A process forked from one that has used
+// private profiles writes marked writes at once, as unmarked ones. Failures that do not depend on
+// the contents (a read-only file, a missing directory) are reported by the first write of a run;
 // failures of the file system while the run is written out are not reported. Windows has
 // nothing to match: the library calls this only on the Linux layer.
 KORPLATFORM_API void WINAPI PlatDeferNextProfileWrite(void);
