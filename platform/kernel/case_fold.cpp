@@ -83,6 +83,11 @@ std::vector<char32_t> folded(std::string_view text) {
 } // namespace
 
 bool sameWithoutCase(std::string_view a, std::string_view b) {
+    // Every capital here is encoded in as many bytes as its small letter, so names of
+    // different lengths never match.
+    if (a.size() != b.size()) {
+        return false;
+    }
     const char *p = a.data(), *pEnd = p + a.size();
     const char *q = b.data(), *qEnd = q + b.size();
     while (p < pEnd && q < qEnd) {
