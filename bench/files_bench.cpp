@@ -1,6 +1,7 @@
 // The file family beside the peers a host would pick instead: stdio with an 8 KB buffer and
 // the standard streams for buffered records, plain read/write for large blocks, fmemopen and
-// std::stringstream for small writes in memory. KORUTIL_BENCH_FILE_MB (default 100) and
+// std::stringstream for small writes in memory; opening a file by its exact name and by a
+// name in other case, beside plain open(2). KORUTIL_BENCH_FILE_MB (default 100) and
 // KORUTIL_BENCH_MEM_MB (default 16) set the amounts, for quick runs.
 #include <korutil/files.h>
 
@@ -246,6 +247,55 @@ void BM_StringStream(benchmark::State& state) {
     finish(state, records * kSmall, ok);
 }
 
+// A directory of 64 files, as a program's data directory might hold, one of which is opened.
+std::string openTarget() {
+    static const std::string target = [] {
+        const std::string dir = scratch().file("Data");
+        std::filesystem::create_directory(dir);
+        for (int i = 0; i < 64; ++i) {
+            std::ofstream(dir + "/Entry" + std::to_string(i) + ".Dat") << i;
+        }
+        return dir + "/Entry42.Dat";
+    }();
+    return target;
+}
+
+void openAndClose(benchmark::State& state, const std::string& name) {
+    bool ok = true;
+    for (auto _ : state) {
+        HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ok &= file != INVALID_HANDLE_VALUE && CloseHandle(file);
+    }
+    if (!ok) {
+        state.SkipWithError("open failed");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_OpenExactName(benchmark::State& state) {
+    openAndClose(state, openTarget());
+}
+
+// The directory and the file named in capitals: each open lists the directory.
+void BM_OpenNameInOtherCase(benchmark::State& state) {
+    openTarget();
+    openAndClose(state, scratch().file("DATA/ENTRY42.DAT"));
+}
+
+void BM_PosixOpen(benchmark::State& state) {
+    const std::string name = openTarget();
+    bool ok = true;
+    for (auto _ : state) {
+        const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+        ok &= fd >= 0 && ::close(fd) == 0;
+    }
+    if (!ok) {
+        state.SkipWithError("open failed");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 } // namespace
 
 BENCHMARK(BM_BufDiskFile)->Arg(16)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -256,5 +306,8 @@ BENCHMARK(BM_PosixReadWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MemFile)->Arg(256)->Arg(65536)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Fmemopen)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_StringStream)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_OpenExactName);
+BENCHMARK(BM_OpenNameInOtherCase);
+BENCHMARK(BM_PosixOpen);
 
 BENCHMARK_MAIN();

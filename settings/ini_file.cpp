@@ -1,3 +1,5 @@
+#include "strings/text_cut.h"
+
 #include <korutil/settings.h>
 
 #include <cstdio>
@@ -37,19 +39,11 @@ unsigned long long parseDecimal(const char* text) {
     return negative ? 0 - value : value;
 }
 
-// A byte count for a cut that does not end inside a UTF-8 sequence, where text is UTF-8.
-std::size_t textCut(const char* text, std::size_t limit) {
-    std::size_t length = std::strlen(text);
-    if (length <= limit) {
-        return length;
-    }
-#ifdef _WIN32
-    return limit;
-#else
-    while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80) {
-        --limit;
-    }
-    return limit;
+// Tells the layer that the next write is one key of a record being saved, so that the file
+// is written once per save. Windows keeps its own profile cache and has no such call.
+void joinRecordSave() {
+#ifndef _WIN32
+    PlatDeferNextProfileWrite();
 #endif
 }
 
@@ -158,12 +152,14 @@ int CIniFile::Xfer(int save, const char* section, const char* key, int type, voi
             break;
         default: {
             const char* text = static_cast<const char*>(data);
-            const std::size_t n = textCut(text, kWorkSize - 1);
+            const std::size_t n =
+                korutil::detail::textCutPoint(text, strnlen(text, kWorkSize), kWorkSize - 1);
             std::memcpy(work, text, n);
             work[n] = '\0';
             break;
         }
         }
+        joinRecordSave();
         WritePrivateProfileStringA(section, key, work, m_szIniFile);
         return 1;
     }

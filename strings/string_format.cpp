@@ -1,3 +1,5 @@
+#include "strings/text_cut.h"
+
 #include <korutil/strings.h>
 
 #include <cstdarg>
@@ -6,10 +8,6 @@ namespace {
 
 // The formatter writes at most 1024 bytes; the string keeps at most this many characters.
 constexpr int kMaxFormatted = 511;
-
-bool continuesSequence(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 } // namespace
 
@@ -22,14 +20,8 @@ int CString::printf(const char* format, ...) {
     int count = wvsprintfA(buffer, format, args);
     va_end(args);
     if (count > kMaxFormatted) {
-        // Cut before a UTF-8 sequence that would straddle the limit.
-        count = kMaxFormatted;
-        for (int step = 0; step < 3 && count > 0 && continuesSequence(buffer[count]); ++step) {
-            --count;
-        }
-        if (continuesSequence(buffer[count])) {
-            count = kMaxFormatted;
-        }
+        count = static_cast<int>(
+            korutil::detail::textCutPoint(buffer, static_cast<std::size_t>(count), kMaxFormatted));
         buffer[count] = '\0';
     }
     *this = buffer;

@@ -7,7 +7,14 @@
 
 // Moves settings between variables and an INI file. One list of Xfer calls, run by an
 // UpdateData override, serves loading (save == 0) and saving (save != 0) alike. The object
-// holds nothing but the file name.
+// holds nothing but the file name; objects of different threads may work on one file.
+//
+// On Linux the keys of one save reach the file together, in one atomic replacement of the
+// file (PlatDeferNextProfileWrite, korutil/platform/profiles.h): loads in the same process
+// see a save at once, other processes about 10 ms after its last key, or at once after
+// WritePrivateProfileStringA(NULL, NULL, NULL, file), and a process that exits normally has
+// written its saves out. On Windows each key is one private-profile write, cached by the
+// system as Windows caches them.
 class KORUTIL_API CIniFile {
 public:
     // The type argument of the worker Xfer; 0 or more is a char buffer of that many bytes.

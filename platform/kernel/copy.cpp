@@ -1,5 +1,7 @@
 #include "kernel/no_throw.h"
 #include "kernel/file_object.h"
+#include "kernel/path_lookup.h"
+#include "kernel/whole_file.h"
 
 #include <korutil/platform/errors.h>
 #include <korutil/platform/files.h>
@@ -15,22 +17,6 @@
 
 namespace korutil::detail {
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // The copy under construction; removed unless it was put in place.
 class TemporaryFile {
@@ -73,25 +59,15 @@ private:
 bool copyContents(int from, int to) {
     std::vector<char> block(1 << 17);
     for (;;) {
-        ssize_t got = ::read(from, block.data(), block.size());
+        const ssize_t got = ::read(from, block.data(), block.size());
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got <= 0) {
             return got == 0;
         }
-        for (ssize_t done = 0; done < got;) {
-            ssize_t put = ::write(to, block.data() + done, static_cast<std::size_t>(got - done));
-            if (put < 0 && errno == EINTR) {
-                continue;
-            }
-            if (put <= 0) {
-                if (put == 0) {
-                    errno = ENOSPC;
-                }
-                return false;
-            }
-            done += put;
+        if (!writeAll(to, std::string_view(block.data(), static_cast<std::size_t>(got)))) {
+            return false;
         }
     }
 }
@@ -110,11 +86,11 @@ static BOOL copyFile(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFail
         return fail(ERROR_INVALID_PARAMETER);
     }
     const std::string source = nativePath(lpExistingFileName);
-    const std::string target = nativePath(lpNewFileName);
+    std::string target = nativePath(lpNewFileName);
     DWORD error = NO_ERROR;
     bool existed = false;
     // The source is read as a reader that lets others read: a writer holding it refuses us.
-    Descriptor from(
+    OwnedFd from(
         openShared(source, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0, &error, &existed));
     if (from.get() < 0) {
         return fail(error);
@@ -123,14 +99,24 @@ static BOOL copyFile(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFail
     if (::fstat(from.get(), &sourceInfo) != 0) {
         return fail(windowsError(errno, source));
     }
+    // A FIFO or a device would be read until some other program ends it, if ever.
+    if (!S_ISREG(sourceInfo.st_mode)) {
+        return fail(ERROR_ACCESS_DENIED);
+    }
     // An existing target is replaced only when it could be opened for writing without
-    // sharing: somebody holding it open keeps it.
+    // sharing: somebody holding it open keeps it. A target that differs only in case is the
+    // same file, as are directories along its path.
     struct stat targetInfo {};
-    if (::lstat(target.c_str(), &targetInfo) == 0) {
+    int found = ::lstat(target.c_str(), &targetInfo);
+    if (found != 0 && mayDifferInCase(errno)) {
+        target = resolveCase(target);
+        found = ::lstat(target.c_str(), &targetInfo);
+    }
+    if (found == 0) {
         if (bFailIfExists) {
             return fail(ERROR_FILE_EXISTS);
         }
-        Descriptor check(openShared(target, GENERIC_WRITE, 0, OPEN_EXISTING, 0, &error, &existed));
+        OwnedFd check(openShared(target, GENERIC_WRITE, 0, OPEN_EXISTING, 0, &error, &existed));
         if (check.get() < 0) {
             return fail(error);
         }

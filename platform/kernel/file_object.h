@@ -6,6 +6,8 @@
 
 #include <string>
 
+struct stat;
+
 namespace korutil::detail {
 
 class FileObject : public KernelObject {
@@ -32,10 +34,17 @@ std::string nativePath(const char* path);
 // ERROR_PATH_NOT_FOUND when the directory itself is missing).
 DWORD windowsError(int error, const std::string& path);
 
-// Opens `path` as CreateFileA does and returns the descriptor (admitted under the sharing
-// rules, its locks held), or -1 with *error set to the Windows code. *existed tells whether
-// the file was there before.
+// Opens `path` as CreateFileA does (a name that does not exist as written is looked up
+// without case) and returns the descriptor (admitted under the sharing rules, its locks
+// held), or -1 with *error set to the Windows code. *existed tells whether the file was
+// there before.
 int openShared(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                DWORD attributes, DWORD* error, bool* existed);
+
+// Whether an open other than `fd` holds the file without FILE_SHARE_DELETE.
+bool othersDenyDelete(int fd);
+
+// The Windows attributes of a file of this status whose last path component is `name`.
+DWORD fileAttributes(const struct stat& st, const char* name);
 
 } // namespace korutil::detail

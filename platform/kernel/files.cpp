@@ -1,4 +1,5 @@
 #include "kernel/file_object.h"
+#include "kernel/path_lookup.h"
 
 #include <korutil/platform/errors.h>
 #include <korutil/platform/files.h>
@@ -15,31 +16,65 @@ namespace {
 // The sharing state of an open lives in read locks on reserved bytes far beyond any data:
 // one byte per access it holds and one per access it denies. Read locks never conflict with
 // each other, so any number of opens can hold the same byte; F_OFD_GETLK with a write lock
-// asks whether another open description holds it. Open file description locks belong to the
+// asks whether another open description holds one. Open file description locks belong to the
 // descriptor, not to the process, so two opens in one process see each other as well.
 constexpr off_t kShareLockBase = off_t(1) << 62;
-enum ShareByte : off_t { holdsRead = 0, holdsWrite = 1, deniesRead = 2, deniesWrite = 3 };
+enum ShareByte : unsigned {
+    holdsRead = 0,
+    holdsWrite = 1,
+    deniesRead = 2,
+    deniesWrite = 3,
+    deniesDelete = 4,
+    kShareBytes = 5
+};
 
-void holdShareByte(int fd, ShareByte which) {
-    struct flock lock {};
-    lock.l_type = F_RDLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = kShareLockBase + which;
-    lock.l_len = 1;
-    // A file system without locks leaves the open unshared rather than unusable.
-    (void)fcntl(fd, F_OFD_SETLK, &lock);
+unsigned bit(ShareByte which) {
+    return 1u << which;
 }
 
-bool othersHoldShareByte(int fd, ShareByte which) {
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = kShareLockBase + which;
-    lock.l_len = 1;
-    if (fcntl(fd, F_OFD_GETLK, &lock) != 0) {
-        return false;
+// Calls `each(first, count)` for every run of adjacent bytes in `set`, so that an open costs
+// one system call per run instead of one per byte.
+template <class Each> bool forEachRun(unsigned set, Each each) {
+    for (unsigned first = 0; first < kShareBytes;) {
+        if (!(set & (1u << first))) {
+            ++first;
+            continue;
+        }
+        unsigned count = 1;
+        while (first + count < kShareBytes && (set & (1u << (first + count)))) {
+            ++count;
+        }
+        if (!each(first, count)) {
+            return false;
+        }
+        first += count;
     }
-    return lock.l_type != F_UNLCK;
+    return true;
+}
+
+struct flock shareLock(short type, unsigned first, unsigned count) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kShareLockBase + first;
+    lock.l_len = count;
+    return lock;
+}
+
+void holdShareBytes(int fd, unsigned set) {
+    forEachRun(set, [fd](unsigned first, unsigned count) {
+        struct flock lock = shareLock(F_RDLCK, first, count);
+        // A file system without locks leaves the open unshared rather than unusable.
+        (void)fcntl(fd, F_OFD_SETLK, &lock);
+        return true;
+    });
+}
+
+bool othersHoldAnyOf(int fd, unsigned set) {
+    return !forEachRun(set, [fd](unsigned first, unsigned count) {
+        struct flock lock = shareLock(F_WRLCK, first, count);
+        return fcntl(fd, F_OFD_GETLK, &lock) != 0 || lock.l_type == F_UNLCK;
+    });
 }
 
 // Takes this open's locks first and looks for conflicts afterwards: two opens racing each
@@ -50,22 +85,13 @@ bool admitUnderSharing(int fd, bool read, bool write, DWORD share, bool canLock)
     }
     const bool shareRead = (share & FILE_SHARE_READ) != 0;
     const bool shareWrite = (share & FILE_SHARE_WRITE) != 0;
-    if (read) {
-        holdShareByte(fd, holdsRead);
-    }
-    if (write) {
-        holdShareByte(fd, holdsWrite);
-    }
-    if (!shareRead) {
-        holdShareByte(fd, deniesRead);
-    }
-    if (!shareWrite) {
-        holdShareByte(fd, deniesWrite);
-    }
-    return !((read && othersHoldShareByte(fd, deniesRead)) ||
-             (write && othersHoldShareByte(fd, deniesWrite)) ||
-             (!shareRead && othersHoldShareByte(fd, holdsRead)) ||
-             (!shareWrite && othersHoldShareByte(fd, holdsWrite)));
+    const bool shareDelete = (share & FILE_SHARE_DELETE) != 0;
+    holdShareBytes(fd, (read ? bit(holdsRead) : 0) | (write ? bit(holdsWrite) : 0) |
+                           (shareRead ? 0 : bit(deniesRead)) | (shareWrite ? 0 : bit(deniesWrite)) |
+                           (shareDelete ? 0 : bit(deniesDelete)));
+    return !othersHoldAnyOf(fd, (read ? bit(deniesRead) : 0) | (write ? bit(deniesWrite) : 0) |
+                                    (shareRead ? 0 : bit(holdsRead)) |
+                                    (shareWrite ? 0 : bit(holdsWrite)));
 }
 
 int openRetrying(const std::string& path, int flags, mode_t mode) {
@@ -136,6 +162,10 @@ DWORD windowsError(int error, const std::string& path) {
     }
 }
 
+bool othersDenyDelete(int fd) {
+    return othersHoldAnyOf(fd, bit(deniesDelete));
+}
+
 int openShared(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                DWORD attributes, DWORD* error, bool* existed) {
     const bool read = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
@@ -151,21 +181,34 @@ int openShared(const std::string& path, DWORD access, DWORD share, DWORD disposi
         return -1;
     }
     // A writer's descriptor is opened for reading too when it may be, because the sharing
-    // locks are read locks; ReadFile still refuses an open without GENERIC_READ.
-    int flags = O_CLOEXEC | O_NOCTTY | (write ? O_RDWR : O_RDONLY);
+    // locks are read locks; ReadFile still refuses an open without GENERIC_READ. Opening
+    // never waits: not for the other end of a FIFO, not for a device.
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (write ? O_RDWR : O_RDONLY);
     const mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+    // A new file must not stand beside one that differs only in case, so CREATE_NEW looks
+    // without case first; the other dispositions open the name as written first.
+    bool resolved = disposition == CREATE_NEW;
+    std::string actual = resolved ? resolveCase(path) : path;
     bool canLock = true;
     int fd = -1;
     for (;;) {
         if (disposition == CREATE_NEW) {
-            fd = openRetrying(path, flags | O_CREAT | O_EXCL, mode);
+            fd = openRetrying(actual, flags | O_CREAT | O_EXCL, mode);
         } else {
-            fd = openRetrying(path, flags, mode);
+            fd = openRetrying(actual, flags, mode);
             if (fd >= 0) {
                 *existed = true;
-            } else if (errno == ENOENT &&
-                       (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) {
-                fd = openRetrying(path, flags | O_CREAT | O_EXCL, mode);
+            } else if (!resolved && mayDifferInCase(errno)) {
+                resolved = true;
+                std::string found = resolveCase(path);
+                if (found != actual) {
+                    actual = std::move(found);
+                    continue;
+                }
+            }
+            if (fd < 0 && errno == ENOENT &&
+                (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) {
+                fd = openRetrying(actual, flags | O_CREAT | O_EXCL, mode);
                 if (fd < 0 && errno == EEXIST) {
                     continue; // created by someone else meanwhile: open theirs
                 }
@@ -181,7 +224,8 @@ int openShared(const std::string& path, DWORD access, DWORD share, DWORD disposi
         break;
     }
     if (fd < 0) {
-        *error = windowsError(errno, path);
+        // Only a write-only open of a FIFO that nobody reads meets ENXIO.
+        *error = errno == ENXIO ? ERROR_PIPE_NOT_CONNECTED : windowsError(errno, actual);
         return -1;
     }
     struct stat st {};
@@ -189,6 +233,10 @@ int openShared(const std::string& path, DWORD access, DWORD share, DWORD disposi
         ::close(fd);
         *error = ERROR_ACCESS_DENIED;
         return -1;
+    }
+    // FIFOs and devices then read and write as a synchronous Windows handle does: waiting.
+    if (!S_ISREG(st.st_mode)) {
+        (void)fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
     if (!admitUnderSharing(fd, read, write, share, canLock)) {
         ::close(fd);
@@ -198,7 +246,7 @@ int openShared(const std::string& path, DWORD access, DWORD share, DWORD disposi
     const bool truncate = disposition == TRUNCATE_EXISTING ||
                           (disposition == CREATE_ALWAYS && *existed && st.st_size != 0);
     if (truncate && ::ftruncate(fd, 0) != 0) {
-        *error = windowsError(errno, path);
+        *error = windowsError(errno, actual);
         ::close(fd);
         return -1;
     }

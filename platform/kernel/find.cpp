@@ -1,5 +1,7 @@
 #include "kernel/no_throw.h"
+#include "kernel/case_fold.h"
 #include "kernel/file_object.h"
+#include "kernel/path_lookup.h"
 
 #include <korutil/platform/errors.h>
 #include <korutil/platform/files.h>
@@ -26,38 +28,15 @@ public:
     std::size_t next = 0;
 };
 
-bool wildcardMatch(const char* pattern, const char* name) {
-    const char* star = nullptr;
-    const char* resume = nullptr;
-    while (*name) {
-        if (*pattern == '*') {
-            star = pattern++;
-            resume = name;
-        } else if (*pattern == '?' || *pattern == *name) {
-            ++pattern;
-            ++name;
-        } else if (star) {
-            pattern = star + 1;
-            name = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*pattern == '*') {
-        ++pattern;
-    }
-    return *pattern == '\0';
-}
-
 // As on Windows, "name.*" also finds "name" itself: the dot and the extension may be absent
 // at the end of the name, whatever dots come before ("a.b.*" finds "a.b").
 bool nameMatches(const std::string& pattern, const char* name) {
-    if (wildcardMatch(pattern.c_str(), name)) {
+    if (wildcardMatchWithoutCase(pattern, name)) {
         return true;
     }
     const std::size_t n = pattern.size();
     return n >= 2 && pattern.compare(n - 2, 2, ".*") == 0 &&
-           wildcardMatch(pattern.substr(0, n - 2).c_str(), name);
+           wildcardMatchWithoutCase(std::string_view(pattern).substr(0, n - 2), name);
 }
 
 FILETIME toFileTime(const struct timespec& t) {
@@ -77,14 +56,7 @@ void describe(const std::string& dir, const char* name, WIN32_FIND_DATAA& data) 
         data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
         return;
     }
-    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-    if ((st.st_mode & 0222) == 0) {
-        attributes |= FILE_ATTRIBUTE_READONLY;
-    }
-    if (name[0] == '.' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
-        attributes |= FILE_ATTRIBUTE_HIDDEN;
-    }
-    data.dwFileAttributes = attributes;
+    data.dwFileAttributes = fileAttributes(st, name);
     data.ftCreationTime = toFileTime(st.st_ctim);
     data.ftLastAccessTime = toFileTime(st.st_atim);
     data.ftLastWriteTime = toFileTime(st.st_mtim);
@@ -96,6 +68,18 @@ void describe(const std::string& dir, const char* name, WIN32_FIND_DATAA& data) 
 }
 
 } // namespace
+
+DWORD fileAttributes(const struct stat& st, const char* name) {
+    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if ((st.st_mode & 0222) == 0) {
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    }
+    if (name[0] == '.' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
+        attributes |= FILE_ATTRIBUTE_HIDDEN;
+    }
+    return attributes;
+}
+
 } // namespace korutil::detail
 
 using korutil::detail::FindObject;
@@ -107,15 +91,17 @@ static HANDLE findFirstFile(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData
     }
     const std::string path = korutil::detail::nativePath(lpFileName);
     const std::size_t slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "."
-                            : slash == 0               ? "/"
-                                                       : path.substr(0, slash);
+    std::string dir = korutil::detail::parentDirectory(path);
     const std::string pattern = slash == std::string::npos ? path : path.substr(slash + 1);
     if (pattern.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     DIR* listing = ::opendir(dir.c_str());
+    if (!listing && korutil::detail::mayDifferInCase(errno)) {
+        dir = korutil::detail::resolveCase(dir);
+        listing = ::opendir(dir.c_str());
+    }
     if (!listing) {
         const int error = errno;
         SetLastError(error == ENOENT || error == ENOTDIR

@@ -1,11 +1,12 @@
 #include <korutil/platform/errors.h>
 #include <korutil/platform/modules.h>
 
+#include "kernel/case_fold.h"
 #include "kernel/file_object.h"
+#include "kernel/path_lookup.h"
 #include "kernel/text_encoding.h"
 
 #include <link.h>
-#include <strings.h>
 #include <unistd.h>
 
 #include <climits>
@@ -39,9 +40,14 @@ std::string mainProgramPath() {
     return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
 }
 
-std::string absolutePath(const char* name) {
+// A path named without regard to case, as the loader's own absolute path of it.
+std::string absolutePath(const std::string& name) {
     char resolved[PATH_MAX];
-    return realpath(name, resolved) ? std::string(resolved) : std::string(name);
+    if (realpath(name.c_str(), resolved)) {
+        return resolved;
+    }
+    const std::string found = korutil::detail::resolveCase(name);
+    return realpath(found.c_str(), resolved) ? std::string(resolved) : name;
 }
 
 template <class Match> bool findModule(Match match, LoadedModule& found) {
@@ -62,7 +68,7 @@ template <class Match> bool findModule(Match match, LoadedModule& found) {
             if (isMain) {
                 module.path = mainProgramPath();
             } else if (info->dlpi_name && *info->dlpi_name) {
-                module.path = absolutePath(info->dlpi_name);
+                module.path = absolutePath(std::string(info->dlpi_name));
             } else {
                 return 0; // the vDSO and other nameless objects
             }
@@ -93,14 +99,27 @@ extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
         std::string wanted = korutil::detail::nativePath(lpModuleName);
         const bool byPath = wanted.find('/') != std::string::npos;
         if (byPath) {
-            wanted = absolutePath(wanted.c_str());
+            wanted = absolutePath(wanted);
         }
-        hit = findModule(
-            [&](const LoadedModule& m, bool) {
-                const char* candidate = byPath ? m.path.c_str() : fileNameOf(m.path);
-                return strcasecmp(candidate, wanted.c_str()) == 0;
-            },
-            found);
+        auto nameOf = [byPath](const LoadedModule& m) {
+            return byPath ? m.path.c_str() : fileNameOf(m.path);
+        };
+        // A module named exactly wins; of those whose names differ only in case, the name
+        // first in byte order, as for files.
+        hit = findModule([&](const LoadedModule& m, bool) { return wanted == nameOf(m); }, found);
+        if (!hit) {
+            LoadedModule unused;
+            findModule(
+                [&](const LoadedModule& m, bool) {
+                    if (korutil::detail::sameWithoutCase(nameOf(m), wanted) &&
+                        (!hit || std::strcmp(nameOf(m), nameOf(found)) < 0)) {
+                        found = m;
+                        hit = true;
+                    }
+                    return false;
+                },
+                unused);
+        }
     }
     if (!hit) {
         SetLastError(ERROR_MOD_NOT_FOUND);

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <random>
 #include <string>
@@ -303,6 +306,137 @@ TEST(PlatformFiles, DispositionsTransfersAndThe32BitFilePointer) {
     EXPECT_TRUE(CloseHandle(file));
     EXPECT_FALSE(CloseHandle(file));
     EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+}
+
+} // namespace
+
+namespace {
+
+std::string contentsOf(const std::string& path) {
+    HANDLE file = openFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    char text[32] = {};
+    DWORD done = 0;
+    ReadFile(file, text, sizeof text - 1, &done, nullptr);
+    CloseHandle(file);
+    return file == INVALID_HANDLE_VALUE ? "(none)" : text;
+}
+
+// Names that differ only in case name the same file, along the whole path; the exact name
+// wins, and of several others the one first in byte order; new names keep their case.
+TEST(PlatformFiles, NamesWithoutCase) {
+    TempDir dir;
+    ASSERT_EQ(0, mkdir(dir.file("Data").c_str(), 0755));
+    for (const char* name : {"Report.dat", "REPORT.DAT", "report.txt", "\xC3\x84rger",
+                             "\xD0\x9F\xD1\x80\xD0\xB8", "\xFE"}) {
+        writeText(dir.file(std::string("Data/") + name), name);
+    }
+    const struct {
+        const char* name;
+        const char* opened;
+    } lookups[] = {
+        {"Data/Report.dat", "Report.dat"},
+        {"data\\rePORT.dat", "REPORT.DAT"},
+        {"DATA/REPORT.TXT", "report.txt"},
+        {"data/\xC3\xA4RGER", "\xC3\x84rger"},
+        {"data/\xD0\xBF\xD0\xA0\xD0\x98", "\xD0\x9F\xD1\x80\xD0\xB8"},
+        {"data/\xFF", "(none)"}, // not UTF-8: only the same byte
+        {"data/report.da", "(none)"},
+    };
+    for (const auto& l : lookups) {
+        EXPECT_EQ(l.opened, contentsOf(dir.file(l.name))) << l.name;
+    }
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              openFile(dir.file("DATA/report.DAT"), kReadWrite, 0, CREATE_NEW));
+    EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
+    HANDLE created = openFile(dir.file("DATA/New.Txt"), kReadWrite, 0, CREATE_ALWAYS);
+    EXPECT_NE(INVALID_HANDLE_VALUE, created);
+    CloseHandle(created);
+    CloseHandle(openFile(dir.file("DATA/new.txt"), kReadWrite, 0, OPEN_ALWAYS));
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+    EXPECT_EQ(0, sizeOf(dir.file("Data/New.Txt")));
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesA(dir.file("DATA").c_str()));
+    EXPECT_EQ(FILE_ATTRIBUTE_ARCHIVE, GetFileAttributesA(dir.file("data/NEW.TXT").c_str()));
+    EXPECT_TRUE(DeleteFileA(dir.file("DATA/NEW.TXT").c_str()));
+    EXPECT_EQ(-1, sizeOf(dir.file("Data/New.Txt")));
+}
+
+TEST(PlatformFiles, AttributesAndDeletion) {
+    TempDir dir;
+    const std::string path = dir.file(".hidden");
+    writeText(path, "x");
+    ::chmod(path.c_str(), 0444);
+    const struct {
+        std::string path;
+        DWORD attributes, error;
+    } cases[] = {
+        {path, FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY,
+         ERROR_ACCESS_DENIED}, // read-only: kept
+        {dir.path(), FILE_ATTRIBUTE_DIRECTORY, ERROR_ACCESS_DENIED},
+        {dir.file("none"), INVALID_FILE_ATTRIBUTES, ERROR_FILE_NOT_FOUND},
+        {dir.file("none/x"), INVALID_FILE_ATTRIBUTES, ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.attributes, GetFileAttributesA(c.path.c_str())) << c.path;
+        if (c.attributes == INVALID_FILE_ATTRIBUTES) {
+            EXPECT_EQ(c.error, GetLastError()) << c.path;
+        }
+        EXPECT_FALSE(DeleteFileA(c.path.c_str()));
+        EXPECT_EQ(c.error, GetLastError()) << c.path;
+    }
+    ::chmod(path.c_str(), 0644);
+
+    // An open without FILE_SHARE_DELETE keeps the file, in this process or another.
+    HANDLE shared =
+        openFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
+    {
+        HoldingProcess holder([&] {
+            return openFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING) !=
+                   INVALID_HANDLE_VALUE;
+        });
+        ASSERT_TRUE(holder.opened());
+        EXPECT_FALSE(DeleteFileA(path.c_str()));
+        EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
+    }
+    EXPECT_TRUE(DeleteFileA(path.c_str()));
+    CloseHandle(shared);
+    EXPECT_EQ(-1, sizeOf(path));
+}
+
+// Opening a FIFO never waits for its other end; reads and writes then wait as on a
+// synchronous handle. In a child process, so that a wait ends in the alarm.
+TEST(PlatformFiles, FifosOpenWithoutWaiting) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0666));
+    ASSERT_EQ(0, chmod(dir.path().c_str(), 0755));
+    EXPECT_EQ(0, korutil::test::runInChild([&] {
+                  alarm(10);
+                  HANDLE reader = openFile(fifo, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           OPEN_EXISTING);
+                  HANDLE writer = openFile(fifo, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           OPEN_EXISTING);
+                  char text[8] = {};
+                  DWORD done = 0;
+                  if (reader == INVALID_HANDLE_VALUE || writer == INVALID_HANDLE_VALUE ||
+                      !WriteFile(writer, "abc", 3, &done, nullptr) ||
+                      !ReadFile(reader, text, sizeof text, &done, nullptr) ||
+                      std::string(text) != "abc") {
+                      return 1;
+                  }
+                  CloseHandle(reader);
+                  CloseHandle(writer);
+                  // A writer that may not read opens write-only, and only while someone reads (as
+                  // an ordinary user: permission bits do not stop root).
+                  if (chmod(fifo.c_str(), 0222) != 0 ||
+                      (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))) {
+                      return 2;
+                  }
+                  return openFile(fifo, GENERIC_WRITE, FILE_SHARE_WRITE, OPEN_EXISTING) ==
+                                     INVALID_HANDLE_VALUE &&
+                                 GetLastError() == ERROR_PIPE_NOT_CONNECTED
+                             ? 0
+                             : 3;
+              }));
 }
 
 } // namespace

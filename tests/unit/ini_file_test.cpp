@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -22,6 +25,12 @@ std::string readFile(const std::string& path) {
     std::stringstream s;
     s << std::ifstream(path, std::ios::binary).rdbuf();
     return s.str();
+}
+
+// The file once the saves held back for it have reached it.
+std::string flushedFile(const std::string& path) {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+    return readFile(path);
 }
 
 // A settings record as a host writes one: one list of Xfer calls for both directions.
@@ -56,9 +65,9 @@ TEST(CIniFile, RoundTripsEveryWidthExactlyAndLoadsDefaults) {
     out.u = UINT_MAX;
     out.l = LONG_MIN;
     out.ul = ULONG_MAX;
-    std::strcpy(out.name, "Ada");
+    std::strcpy(out.name, " Ada ");
     ASSERT_EQ(1, out.UpdateData(1));
-    const std::string text = readFile(out.GetIniFileName());
+    const std::string text = flushedFile(out.GetIniFileName());
     EXPECT_NE(std::string::npos, text.find("Int=-2147483648\nUInt=4294967295\n"));
     EXPECT_NE(std::string::npos, text.find("ULong=" + std::to_string(ULONG_MAX) + "\n"));
 
@@ -68,7 +77,7 @@ TEST(CIniFile, RoundTripsEveryWidthExactlyAndLoadsDefaults) {
     EXPECT_EQ(UINT_MAX, in.u);
     EXPECT_EQ(LONG_MIN, in.l);
     EXPECT_EQ(ULONG_MAX, in.ul);
-    EXPECT_STREQ("Ada", in.name);
+    EXPECT_STREQ(" Ada ", in.name); // blanks and all
 
     // A missing file, or no name at all: every default, at the variable's full width.
     for (const std::string& file : {dir.file("missing.ini"), std::string()}) {
@@ -80,6 +89,75 @@ TEST(CIniFile, RoundTripsEveryWidthExactlyAndLoadsDefaults) {
         EXPECT_EQ(ULONG_MAX - 1, fresh.ul);
         EXPECT_STREQ("nobody", fresh.name);
     }
+}
+
+// How many times a complete new `name` has been renamed into the watched directory (which
+// also reports creations, so that no two renames follow each other and merge into one event).
+int replacements(int watch, const std::string& name) {
+    int count = 0;
+    alignas(inotify_event) char events[8192];
+    for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;) {
+        for (char* p = events; p < events + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            count += (event->mask & IN_MOVED_TO) && event->len && name == event->name;
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+    return count;
+}
+
+// A save reaches the file as one replacement of it, not one per key: a second save of the
+// record completes the first, a key that the host writes itself completes the second and is
+// in the file at once. A save reaches the file on its own soon.
+TEST(CIniFile, ASaveWritesTheFileOnce) {
+    TempDir dir;
+    const std::string file = dir.file("once.ini");
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_MOVED_TO | IN_CREATE), 0);
+    Record record(file);
+    record.i = 1;
+    record.UpdateData(1);
+    record.i = 2;
+    record.UpdateData(1);
+    EXPECT_TRUE(WritePrivateProfileStringA("Host", "key", "value", file.c_str()));
+    const std::string text = readFile(file);
+    EXPECT_NE(std::string::npos, text.find("Int=2\n"));
+    EXPECT_NE(std::string::npos, text.find("[Host]\nkey=value\n"));
+    EXPECT_EQ(3, replacements(watch, "once.ini"));
+    close(watch);
+
+    record.i = 3;
+    record.UpdateData(1);
+    bool seen = false;
+    for (int wait = 0; wait < 1000 && !seen; ++wait) {
+        seen = readFile(file).find("Int=3\n") != std::string::npos;
+        usleep(seen ? 0 : 10000);
+    }
+    EXPECT_TRUE(seen);
+}
+
+// A save of a process that ends normally is written out at exit. The process is a freshly
+// started copy of this one (a forked child writes at once): it runs this test up to the exit,
+// and the directory comes to it through the environment.
+TEST(CIniFile, ASaveReachesTheFileAtExit) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* inherited = std::getenv("KORUTIL_TEST_EXIT_DIR");
+    std::optional<TempDir> dir;
+    if (!inherited) {
+        dir.emplace();
+        setenv("KORUTIL_TEST_EXIT_DIR", dir->path().c_str(), 1);
+    }
+    const std::string file = (inherited ? std::string(inherited) : dir->path()) + "/exit.ini";
+    EXPECT_EXIT(
+        {
+            Record record(file);
+            record.i = 4;
+            record.UpdateData(1);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    unsetenv("KORUTIL_TEST_EXIT_DIR");
+    EXPECT_NE(std::string::npos, readFile(file).find("Int=4\n"));
 }
 
 TEST(CIniFile, ParsesDecimalText) {
@@ -115,7 +193,15 @@ TEST(CIniFile, StringsAreCopiedToExactlyTheBufferLength) {
     ini.Xfer(1, "s", "six", const_cast<char*>("abcdef"), 2, def);
     ini.Xfer(1, "s", "two", const_cast<char*>("ab"), 0, def);
     ini.Xfer(1, "s", "long", const_cast<char*>(std::string(300, 'v').c_str()), 4, def);
-    EXPECT_NE(std::string::npos, readFile(file).find("long=" + std::string(255, 'v') + "\n"));
+    // Not UTF-8: cut where asked, not stepped back over every continuation byte.
+    ini.Xfer(1, "s", "bytes", const_cast<char*>(std::string(300, '\x80').c_str()), 4, def);
+    // The cut never splits a character: 254 bytes, then the two of the "e acute" left out.
+    const std::string accents = std::string(254, 'e') + "\xC3\xA9";
+    ini.Xfer(1, "s", "utf", const_cast<char*>(accents.c_str()), 4, def);
+    const std::string saved = flushedFile(file);
+    EXPECT_NE(std::string::npos, saved.find("long=" + std::string(255, 'v') + "\n"));
+    EXPECT_NE(std::string::npos, saved.find("bytes=" + std::string(255, '\x80') + "\n"));
+    EXPECT_NE(std::string::npos, saved.find("utf=" + std::string(254, 'e') + "\n"));
 
     char buffer[8];
     std::memset(buffer, '#', sizeof buffer);

@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -79,6 +80,37 @@ TEST(Modules, ShortBufferNeverSplitsAUtf8Sequence) {
               GetModuleFileNameA(module, buffer.data(), static_cast<DWORD>(buffer.size())));
     EXPECT_EQ(folder.substr(0, umlaut), buffer.c_str());
     dlclose(library);
+}
+
+// Two copies of one library whose names differ only in case: each exact name finds its own,
+// other case the name first in byte order; a path's directories are found without case.
+TEST(Modules, NamesWithoutCase) {
+    Dl_info info{};
+    ASSERT_NE(0,
+              dladdr(reinterpret_cast<void*>(static_cast<double (*)(double)>(&std::sin)), &info));
+    korutil::test::TempDir dir;
+    std::filesystem::create_directory(dir.file("Case"));
+    void* libraries[2] = {};
+    HMODULE modules[2] = {};
+    const char* names[2] = {"libCase.so", "libcase.so"};
+    for (int i = 0; i < 2; ++i) {
+        const std::string copy = dir.file("Case/") + names[i];
+        std::filesystem::copy_file(info.dli_fname, copy);
+        libraries[i] = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(nullptr, libraries[i]) << dlerror();
+        modules[i] = GetModuleHandleA(names[i]);
+    }
+    EXPECT_NE(modules[0], modules[1]);
+    EXPECT_EQ(modules[0], GetModuleHandleA("LIBCASE.SO"));
+    EXPECT_EQ(modules[1], GetModuleHandleA((dir.path() + "\\CASE\\libcase.so").c_str()));
+    std::string self = std::strrchr(selfPath().c_str(), '/') + 1;
+    for (char& c : self) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    EXPECT_EQ(GetModuleHandleA(nullptr), GetModuleHandleA(self.c_str()));
+    for (void* library : libraries) {
+        dlclose(library);
+    }
 }
 
 TEST(Modules, UnknownModulesFail) {

@@ -112,7 +112,7 @@ TEST(BackupFile, NumbersFollowTheHighestInUse) {
     writeText(report, "v2");
     ASSERT_EQ(1, BackupFile(report.c_str()));
     EXPECT_EQ("v2", readText(dir.file("REPORT.008")));
-    writeText(dir.file("REPORT.999"), "old");
+    writeText(dir.file("report.999"), "old"); // the same base name, without case
     ASSERT_EQ(1, BackupFile(report.c_str()));
     EXPECT_EQ("v2", readText(dir.file("REPORT.1000")));
     writeText(dir.file("REPORT.99999999999999999999"), "saturates");
@@ -134,16 +134,27 @@ TEST(BackupFile, NumbersFollowTheHighestInUse) {
 
 TEST(FindFiles, WildcardsAndTheTrailingDotStarRule) {
     TempDir dir;
-    for (const char* name : {"REPORT", "REPORT.DAT", "REPORT.001", "REPORTS.TXT", "report.002"}) {
+    for (const char* name :
+         {"REPORT", "REPORT.DAT", "REPORT.001", "REPORTS.TXT", "report.002", "\xC3\xA4rger.txt"}) {
         writeText(dir.file(name), "x");
     }
     std::filesystem::create_directory(dir.file("REPORT.DIR"));
-    EXPECT_EQ((Names{"REPORT", "REPORT.DAT", "REPORT.001", "REPORT.DIR"}),
-              find(dir.path() + "\\REPORT.*"));
-    EXPECT_EQ((Names{"REPORT.DAT"}), find(dir.file("REPORT.DAT.*")));
-    EXPECT_EQ((Names{"REPORTS.TXT"}), find(dir.file("*S.*T")));
-    EXPECT_EQ((Names{"REPORT.001"}), find(dir.file("?EPORT.0?1")));
-    EXPECT_EQ(8u, find(dir.file("*.*")).size()); // with "." and ".."
+    // Names and patterns without case, directories too; `?` is one character.
+    const struct {
+        const char* pattern;
+        Names found;
+    } cases[] = {
+        {"\\REPORT.*", {"REPORT", "REPORT.DAT", "REPORT.001", "REPORT.DIR", "report.002"}},
+        {"/report.dat.*", {"REPORT.DAT"}},
+        {"/*s.*T", {"REPORTS.TXT"}},
+        {"/?EPORT.0?1", {"REPORT.001"}},
+        {"/report.dir/../?RGER.*", {"\xC3\xA4rger.txt"}},
+        {"/\xC3\x84*", {"\xC3\xA4rger.txt"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.found, find(dir.path() + c.pattern)) << c.pattern;
+    }
+    EXPECT_EQ(9u, find(dir.file("*.*")).size()); // with "." and ".."
 
     WIN32_FIND_DATAA data;
     HANDLE search = FindFirstFileA(dir.file("REPORT.D*").c_str(), &data);
@@ -191,6 +202,23 @@ TEST(CopyFile, CopiesContentsModeAndTimeAndFailsIfAsked) {
     EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
     EXPECT_FALSE(CopyFileA(dir.path().c_str(), dir.file("dir-copy").c_str(), FALSE));
     EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    // Other case names the same files: a target so named exists, and is the one replaced.
+    EXPECT_FALSE(CopyFileA(dir.file("SOURCE.TXT").c_str(), dir.file("Target.txt").c_str(), TRUE));
+    EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
+    writeText(source, "again");
+    EXPECT_TRUE(CopyFileA(dir.file("SOURCE.TXT").c_str(), dir.file("TARGET.txt").c_str(), FALSE));
+    EXPECT_EQ("again", readText(target));
+    // A FIFO would be read until some writer ends it; it is refused at once.
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    EXPECT_EQ(0, korutil::test::runInChild([&] {
+                  alarm(10);
+                  return !CopyFileA(fifo.c_str(), dir.file("copy").c_str(), FALSE) &&
+                                 GetLastError() == ERROR_ACCESS_DENIED
+                             ? 0
+                             : 1;
+              }));
+    ::unlink(fifo.c_str());
 
     // Files held open by another process: a reader keeps its target, a writer its source.
     {
@@ -201,7 +229,7 @@ TEST(CopyFile, CopiesContentsModeAndTimeAndFailsIfAsked) {
         ASSERT_TRUE(holder.opened());
         EXPECT_FALSE(CopyFileA(source.c_str(), target.c_str(), FALSE));
         EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
-        EXPECT_EQ("changed", readText(target));
+        EXPECT_EQ("again", readText(target));
     }
     {
         korutil::test::HoldingProcess writer([&] {

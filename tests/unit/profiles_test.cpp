@@ -10,9 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,7 +60,8 @@ TEST(Profiles, ReadsListsAndCutsWithTheWindowsRules) {
     writeFile(ini, "top=before any section\r\n; a comment\r\n  [ Window ]  \r\n  Left = 10  \r\n"
                    "title=\"  spaced  \"\r\nsingle='x'\r\nodd=\"unbalanced\r\nempty=\r\n"
                    "noequals\r\n;c=not a key\r\nleft=shadowed\r\nutf=ab\xC3\xA9\xC3\xA9\r\n"
-                   "[other]\r\na=1\r\n[Two]\r\n");
+                   "cont=\x80\x80\x80\x80\x80\r\n[other]\r\na=1\r\n[Two]\r\n"
+                   "[\xC3\x84rger \xD0\x96]\r\n\xC3\xA9t\xC3\xA9=summer\r\n");
     const struct {
         const char* section;
         const char* key;
@@ -75,8 +80,10 @@ TEST(Profiles, ReadsListsAndCutsWithTheWindowsRules) {
         {"OTHER", "A", "", 256, "1"},
         {"Window", "missing", "  def   ", 256, "  def"}, // trailing blanks dropped
         {"nosection", "a", nullptr, 256, ""},
-        {"Window", "title", "", 6, "  spa"},    // cut to the buffer
-        {"Window", "utf", "", 6, "ab\xC3\xA9"}, // never half a character
+        {"Window", "title", "", 6, "  spa"},       // cut to the buffer
+        {"Window", "utf", "", 6, "ab\xC3\xA9"},    // never half a character
+        {"Window", "cont", "", 4, "\x80\x80\x80"}, // not UTF-8: cut where asked
+        {"\xC3\xA4RGER \xD0\xB6", "\xC3\x89T\xC3\x89", "", 256, "summer"}, // beyond ASCII
         {"Window", "missing", "xyzzy", 4, "xyz"},
     };
     for (const auto& c : cases) {
@@ -89,9 +96,10 @@ TEST(Profiles, ReadsListsAndCutsWithTheWindowsRules) {
     EXPECT_EQ(0u, GetPrivateProfileStringA("Window", "Left", "", buffer, 0, ini.c_str()));
 
     // Null key: the keys of a section; null section: the sections; cut, still two zeros.
-    EXPECT_EQ((std::vector<std::string>{"Window", "other", "Two"}), list(nullptr, ini));
+    EXPECT_EQ((std::vector<std::string>{"Window", "other", "Two", "\xC3\x84rger \xD0\x96"}),
+              list(nullptr, ini));
     EXPECT_EQ((std::vector<std::string>{"a"}), list("OTHER", ini));
-    EXPECT_EQ(7u, list("window", ini).size());
+    EXPECT_EQ(8u, list("window", ini).size());
     EXPECT_TRUE(list("Two", ini).empty());
     EXPECT_TRUE(list("none", ini).empty());
     EXPECT_TRUE(list(nullptr, dir.file("missing.ini")).empty());
@@ -108,18 +116,20 @@ TEST(Profiles, WritesKeepCommentsOrderAndLineEnds) {
     ASSERT_TRUE(WritePrivateProfileStringA("a", "X", "10", ini.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("A", "new", "n", ini.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("C", "c", "\"quoted\"", ini.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("C", "d", " spaced ", ini.c_str()));
     EXPECT_EQ("; header comment\r\n[A]\r\nx=10\r\n; inside A\r\ny=2\r\nnew=n\r\n\r\n"
-              "[B]\r\nz=3\r\n\r\n[C]\r\nc=\"quoted\"\r\n",
+              "[B]\r\nz=3\r\n\r\n[C]\r\nc=\"\"quoted\"\"\r\nd=\" spaced \"\r\n",
               readFile(ini));
-    EXPECT_EQ("quoted", get("c", "c", ini));
+    EXPECT_EQ("\"quoted\"", get("c", "c", ini)); // what was written, quotes and all
+    EXPECT_EQ(" spaced ", get("c", "d", ini));
 
     // Deletions: a null value removes the key, a null key the section with its lines.
     ASSERT_TRUE(WritePrivateProfileStringA("A", "y", nullptr, ini.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("b", nullptr, nullptr, ini.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("A", "absent", nullptr, ini.c_str()));
-    EXPECT_EQ(
-        "; header comment\r\n[A]\r\nx=10\r\n; inside A\r\nnew=n\r\n\r\n[C]\r\nc=\"quoted\"\r\n",
-        readFile(ini));
+    EXPECT_EQ("; header comment\r\n[A]\r\nx=10\r\n; inside A\r\nnew=n\r\n\r\n[C]\r\n"
+              "c=\"\"quoted\"\"\r\nd=\" spaced \"\r\n",
+              readFile(ini));
     EXPECT_EQ("(none)", get("B", "z", ini));
 
     // Deleting from a missing file creates nothing.
@@ -127,19 +137,34 @@ TEST(Profiles, WritesKeepCommentsOrderAndLineEnds) {
     EXPECT_NE(0, access(dir.file("none.ini").c_str(), F_OK));
 }
 
-TEST(Profiles, RefusesWhatWouldBreakTheFile) {
+TEST(Profiles, RefusesWhatWouldNotReadBack) {
     TempDir dir;
     const std::string ini = dir.file("bad.ini");
-    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "two\nlines", ini.c_str()));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
-    EXPECT_FALSE(WritePrivateProfileStringA("s]", "k", "v", ini.c_str()));
-    EXPECT_FALSE(WritePrivateProfileStringA("s", "k=j", "v", ini.c_str()));
-    EXPECT_FALSE(WritePrivateProfileStringA("s", "  ", "v", ini.c_str()));
+    const struct {
+        const char *section, *key, *value;
+        bool written;
+    } cases[] = {
+        {"s", "k", "two\nlines", false}, {"s", "two\rlines", "v", false},
+        {"s]", "k", "v", false},         {"s", "k=j", "v", false},
+        {"s", "  ", "v", false},         {" ", "k", "v", false},
+        {"s", ";comment", "v", false},   {"s", " [header", "v", false},
+        {"a;b", "k;[]\"", "v", true},    {"[s", "k", "v", true},
+        {"s=t", "k", "=;[]", true},
+    };
+    for (const auto& c : cases) {
+        SetLastError(0);
+        EXPECT_EQ(c.written,
+                  WritePrivateProfileStringA(c.section, c.key, c.value, ini.c_str()) != 0)
+            << c.section << " " << c.key;
+        EXPECT_EQ(c.written ? 0u : ERROR_INVALID_PARAMETER, GetLastError()) << c.key;
+        EXPECT_EQ(c.written ? c.value : "(none)", get(c.section, c.key, ini)) << c.key;
+    }
     EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", ""));
     EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", dir.file("no/such/dir.ini").c_str()));
     EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
-    EXPECT_NE(0, access(ini.c_str(), F_OK));
-    EXPECT_TRUE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str()));
+    // The flush reports FALSE as on Windows, with no error.
+    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.c_str()));
+    EXPECT_EQ(NO_ERROR, GetLastError());
 
     // A read-only file stays as it is.
     const std::string locked = dir.file("locked.ini");
@@ -148,6 +173,68 @@ TEST(Profiles, RefusesWhatWouldBreakTheFile) {
     EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "new", locked.c_str()));
     EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
     EXPECT_EQ("[s]\nk=v\n", readFile(locked));
+}
+
+// Random names and values, from pieces that the reader treats specially: a write that
+// succeeds reads back exactly, now and from a fresh parse of the file; a refused one leaves
+// the file as it was.
+TEST(Profiles, EveryWriteThatSucceedsReadsBack) {
+    TempDir dir;
+    const std::string ini = dir.file("random.ini");
+    const char* pieces[] = {"a", "B",  "k", "Z", "q",  " ",  "\t", ";",        "[",        "]",
+                            "=", "\"", "'", "#", "\\", "\r", "\n", "\xC3\xA4", "\xC3\x84", "\x80"};
+    std::mt19937 random(20261207);
+    auto text = [&](unsigned least, unsigned most) {
+        std::string s;
+        for (unsigned n = least + random() % (most - least + 1); n > 0; --n) {
+            s += pieces[random() % std::size(pieces)];
+        }
+        return s;
+    };
+    // A name as the reader knows it, without blanks at its ends and without case; the
+    // model reads every key back by that name.
+    auto identity = [](std::string s) {
+        s.erase(0, s.find_first_not_of(" \t"));
+        s.erase(s.find_last_not_of(" \t") + 1);
+        for (std::size_t at; (at = s.find("\xC3\xA4")) != std::string::npos;) {
+            s[at + 1] = '\x84';
+        }
+        for (char& c : s) {
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        return s;
+    };
+    std::map<std::string, std::map<std::string, std::string>> model;
+    int written = 0;
+    for (int step = 0; step < 600; ++step) {
+        const std::string section = text(1, step % 7 ? 2 : 4);
+        const std::string key = text(1, 3);
+        const std::string value = text(0, 6);
+        const bool erase = random() % 20 == 0;
+        const std::string before = readFile(ini);
+        if (!WritePrivateProfileStringA(section.c_str(), key.c_str(),
+                                        erase ? nullptr : value.c_str(), ini.c_str())) {
+            ASSERT_EQ(ERROR_INVALID_PARAMETER, GetLastError()) << step;
+            ASSERT_EQ(before, readFile(ini)) << step;
+            continue;
+        }
+        ++written;
+        if (erase) {
+            model[identity(section)].erase(identity(key));
+        } else {
+            model[identity(section)][identity(key)] = value;
+            ASSERT_EQ(value, get(section.c_str(), key.c_str(), ini)) << step;
+        }
+    }
+    EXPECT_GT(written, 150);
+    const std::string fresh = dir.file("fresh.ini");
+    writeFile(fresh, readFile(ini));
+    for (const auto& [section, keys] : model) {
+        EXPECT_EQ(keys.size(), list(section.c_str(), fresh, 65536).size()) << section;
+        for (const auto& [key, value] : keys) {
+            EXPECT_EQ(value, get(section.c_str(), key.c_str(), fresh)) << section << " " << key;
+        }
+    }
 }
 
 TEST(Profiles, BareNamesLiveInTheConfigHome) {
@@ -159,8 +246,16 @@ TEST(Profiles, BareNamesLiveInTheConfigHome) {
     EXPECT_TRUE(WritePrivateProfileStringA("s", "k", "v", "app.ini"));
     EXPECT_EQ("[s]\nk=v\n", readFile(home + "/app.ini"));
     EXPECT_EQ("v", get("s", "k", "app.ini"));
-    // A backslash is a directory separator too.
-    EXPECT_EQ("v", get("s", "k", dir.path() + "\\config\\nested\\app.ini"));
+    // A backslash is a directory separator too; the file and its directories are found
+    // without case, and a write in other case goes to the same file.
+    EXPECT_EQ("v", get("s", "k", dir.path() + "\\CONFIG\\nested\\app.ini"));
+    EXPECT_EQ("v", get("s", "k", "App.INI"));
+    EXPECT_TRUE(WritePrivateProfileStringA("s", "k", "w", "APP.ini"));
+    EXPECT_EQ("[s]\nk=w\n", readFile(home + "/app.ini"));
+    EXPECT_NE(0, access((home + "/APP.ini").c_str(), F_OK));
+    EXPECT_EQ("(none)", get("s", "k", "Other.ini")); // not found, then made in other case
+    EXPECT_TRUE(WritePrivateProfileStringA("s", "k", "o", "OTHER.INI"));
+    EXPECT_EQ("o", get("s", "k", "other.ini"));
     if (old) {
         setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     } else {
@@ -184,6 +279,60 @@ TEST(Profiles, SeesChangesMadeBehindItsBack) {
     EXPECT_EQ("bbb", get("s", "k", ini));
     ASSERT_EQ(0, unlink(ini.c_str()));
     EXPECT_EQ("(none)", get("s", "k", ini));
+}
+
+// A directory, a FIFO or a device is no INI file: refused at once, never waited for (a child
+// process, so that a wait ends in the alarm instead of a hung test).
+TEST(Profiles, OnlyRegularFilesServe) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo.ini");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0666));
+    EXPECT_EQ(0, korutil::test::runInChild([&] {
+                  alarm(10);
+                  int failures = 0;
+                  for (const std::string& name : {fifo, dir.path(), std::string("/dev/null")}) {
+                      failures +=
+                          get("s", "k", name, "d") != "d" || GetLastError() != ERROR_ACCESS_DENIED;
+                      failures += WritePrivateProfileStringA("s", "k", "v", name.c_str()) ||
+                                  GetLastError() != ERROR_ACCESS_DENIED;
+                  }
+                  return failures;
+              }));
+}
+
+// Writes go to the file that the name designates: through symbolic links to their target,
+// and through one of several hard links to the file that all of them name.
+TEST(Profiles, WritesGoToTheFileTheNameDesignates) {
+    TempDir dir;
+    const std::string real = dir.file("real.ini");
+    writeFile(real, "[s]\nk=old\n");
+    ASSERT_EQ(0, symlink("real.ini", dir.file("link.ini").c_str()));
+    ASSERT_EQ(0, symlink(dir.file("link.ini").c_str(), dir.file("chain.ini").c_str()));
+    ASSERT_EQ(0, symlink("later.ini", dir.file("dangling.ini").c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "new", dir.file("chain.ini").c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("s", "k", "v", dir.file("dangling.ini").c_str()));
+    EXPECT_EQ("[s]\nk=new\n", readFile(real));
+    EXPECT_EQ("[s]\nk=v\n", readFile(dir.file("later.ini")));
+    struct stat st {};
+    for (const char* name : {"link.ini", "chain.ini", "dangling.ini"}) {
+        ASSERT_EQ(0, lstat(dir.file(name).c_str(), &st));
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << name;
+    }
+
+    const std::string other = dir.file("other.ini");
+    ASSERT_EQ(0, link(real.c_str(), other.c_str()));
+    EXPECT_EQ("new", get("s", "k", real));
+    for (int round = 0; round < 3; ++round) { // same size each time: no stale copy is read
+        const std::string value = "v" + std::to_string(round);
+        ASSERT_TRUE(WritePrivateProfileStringA("s", "k", value.c_str(), other.c_str()));
+        EXPECT_EQ(value, get("s", "k", real));
+        EXPECT_EQ("[s]\nk=" + value + "\n", readFile(real));
+    }
+    struct stat a {
+    }, b{};
+    ASSERT_EQ(0, stat(real.c_str(), &a));
+    ASSERT_EQ(0, stat(other.c_str(), &b));
+    EXPECT_EQ(a.st_ino, b.st_ino);
 }
 
 // Each child process sets its own keys, one write at a time, all at once with the others.

@@ -1,6 +1,16 @@
 // Files on the layer: opening with the Windows access, sharing and creation rules, one system
-// call per read or write, 32-bit file pointers, directory search and copying. Paths may use
-// `\` or `/`; both name the same directory separator.
+// call per read or write, 32-bit file pointers, attributes, deletion, directory search and
+// copying. Any thread may call them. Paths may use `\` or `/`; both name the same directory
+// separator.
+//
+// Names are found without regard to case, as on Windows: every call that looks up an existing
+// file or directory uses the name as written when it exists, and otherwise, component by
+// component, an entry that differs from it only in case. Of several such entries, the one that
+// sorts first by bytes is taken ("REPORT.DAT" before "Report.dat" before "report.dat"); an
+// exact match always wins. A name created anew keeps the caller's case, inside directories
+// found without case. Case is folded for ASCII letters and for the letters of Latin-1, Latin
+// Extended-A, Greek and Cyrillic (one-to-one mappings); other characters, and bytes that are
+// not well-formed UTF-8, compare as they are.
 #pragma once
 
 #include <korutil/platform/types.h>
@@ -32,6 +42,7 @@
 #define FILE_END 2
 
 #define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 
 typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
@@ -56,8 +67,13 @@ extern "C" {
 // ERROR_SHARING_VIOLATION when its access is not shared by an open already there, or when it
 // denies an access that one of them holds. The rule holds between processes. A file is
 // truncated (CREATE_ALWAYS, TRUNCATE_EXISTING) only once the open has been admitted.
-// Directories cannot be opened (ERROR_ACCESS_DENIED). Overlapped I/O, templates and security
-// attributes are not supported; FILE_ATTRIBUTE_READONLY makes a new file read-only.
+// CREATE_NEW fails with ERROR_FILE_EXISTS when a name differing only in case exists.
+// Directories cannot be opened (ERROR_ACCESS_DENIED). Opening never waits: a FIFO opens at
+// once for reading (a read then waits for a writer's data, or gives 0 bytes when there is
+// no writer), and for writing only when someone reads it (ERROR_PIPE_NOT_CONNECTED
+// otherwise, as a pipe without its other end); reads and writes of FIFOs and devices wait as
+// on a synchronous Windows handle. Overlapped I/O, templates and security attributes are not
+// supported; FILE_ATTRIBUTE_READONLY makes a new file read-only.
 KORPLATFORM_API HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess,
                                           DWORD dwShareMode,
                                           LPSECURITY_ATTRIBUTES lpSecurityAttributes,
@@ -86,18 +102,32 @@ KORPLATFORM_API DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 
 // Searches a directory for names matching the last part of lpFileName, with `*` (any run of
 // characters) and `?` (one character); a pattern ending in ".*" also matches the names that
-// the pattern before it matches ("REPORT.*" finds "REPORT"). Names compare with their case,
-// as the file calls open them. ERROR_FILE_NOT_FOUND when nothing matches,
-// ERROR_PATH_NOT_FOUND when the directory does not exist.
+// the pattern before it matches ("REPORT.*" finds "REPORT"). Names and patterns compare
+// without case, and `?` stands for one character, not one byte; the directory is found as
+// any other. Matches come in byte order of their names. ERROR_FILE_NOT_FOUND when nothing
+// matches, ERROR_PATH_NOT_FOUND when the directory does not exist.
 KORPLATFORM_API HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
 // The next match; FALSE with ERROR_NO_MORE_FILES after the last.
 KORPLATFORM_API BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData);
 KORPLATFORM_API BOOL WINAPI FindClose(HANDLE hFindFile);
 
+// The attributes of a file or directory: FILE_ATTRIBUTE_DIRECTORY or FILE_ATTRIBUTE_ARCHIVE,
+// with FILE_ATTRIBUTE_READONLY when nobody may write it and FILE_ATTRIBUTE_HIDDEN for a name
+// that starts with a dot. INVALID_FILE_ATTRIBUTES with ERROR_FILE_NOT_FOUND or
+// ERROR_PATH_NOT_FOUND when there is none.
+KORPLATFORM_API DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName);
+
+// Removes a file (a symbolic link itself, not its target). A directory or a read-only file
+// is kept (ERROR_ACCESS_DENIED); so is a file that an open without FILE_SHARE_DELETE holds
+// (ERROR_SHARING_VIOLATION), in this process or another.
+KORPLATFORM_API BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
+
 // Copies a file with its permissions and last-write time. With bFailIfExists the target is
 // created exclusively (ERROR_FILE_EXISTS if a file of that name exists, also when one appears
-// during the copy). The copy is written under a temporary name beside the target and put in
-// place only when complete, so a failure leaves no partial target.
+// during the copy, and when a name differing only in case exists). The copy is written under a
+// temporary name beside the target and put in place only when complete, so a failure leaves
+// no partial target. A source that is not a regular file (a directory, a FIFO, a device) is
+// refused with ERROR_ACCESS_DENIED.
 KORPLATFORM_API BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName,
                                       BOOL bFailIfExists);
 }

@@ -1,4 +1,5 @@
 // Modules: an HINSTANCE is the base address of a loaded module; null is the main program.
+// Any thread may call these.
 #pragma once
 
 #include <korutil/platform/types.h>
@@ -14,9 +15,11 @@ KORPLATFORM_API BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
 }
 
 extern "C" {
-// The module whose file name or path is given (compared without case, on the file name when
-// the argument has no directory), or the main program for null. Null with
-// ERROR_MOD_NOT_FOUND when no loaded module matches.
+// The module whose file name or path is given (on the file name when the argument has no
+// directory), or the main program for null. Names compare without case as file names do
+// (files.h): a module named exactly wins over one whose name differs only in case, and a
+// path's directories are found without case. Null with ERROR_MOD_NOT_FOUND when no loaded
+// module matches.
 KORPLATFORM_API HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 
 // The absolute path of a loaded module (null: the main program). When the buffer is too
