@@ -1,6 +1,8 @@
-// The pointer containers beside the peers a host would otherwise pick: sorted lookups against
-// Boost's flat containers (the same sorted-array idea) and the node-based std::set/std::map,
-// appends against std::vector.
+// The pointer containers beside the peers a host would otherwise pick, from 1k to 1M
+// elements: sorted lookups against Boost's flat containers (the same sorted-array idea) and
+// the node-based std::set/std::map, appends against std::vector. Names are
+// <Operation>_<Implementation>, so that scripts/bench-charts.sh can pair each case with its
+// peer.
 #include <korutil/collections.h>
 
 #include <benchmark/benchmark.h>
@@ -16,17 +18,15 @@
 
 namespace {
 
-constexpr int kKeys = 1 << 20;
-
 // Distinct random pointer values over the whole range, top bit included, in ascending
 // signed order (so that the sorted containers fill by appending), and the same keys shuffled
 // as the lookup order.
 struct Keys {
     std::vector<void*> sorted;
     std::vector<void*> queries;
-    Keys() {
+    explicit Keys(std::int64_t n) {
         std::mt19937_64 rng(42);
-        std::vector<std::intptr_t> raw(kKeys);
+        std::vector<std::intptr_t> raw(static_cast<std::size_t>(n));
         for (auto& k : raw) {
             k = static_cast<std::intptr_t>(rng());
         }
@@ -40,13 +40,15 @@ struct Keys {
     }
 };
 
-const Keys& keys() {
-    static const Keys k;
-    return k;
+// The keys for the benchmark's size, made once per size.
+const Keys& keys(const benchmark::State& state) {
+    static std::map<std::int64_t, Keys> made;
+    const std::int64_t n = state.range(0);
+    return made.try_emplace(n, n).first->second;
 }
 
 template <class Probe> void lookups(benchmark::State& state, Probe probe) {
-    const auto& q = keys().queries;
+    const auto& q = keys(state).queries;
     std::size_t i = 0;
     long hits = 0;
     for (auto _ : state) {
@@ -61,7 +63,7 @@ template <class Probe> void lookups(benchmark::State& state, Probe probe) {
 
 void SetContains_CPtrSet(benchmark::State& state) {
     CPtrSet set(1024, 0);
-    for (void* p : keys().sorted) {
+    for (void* p : keys(state).sorted) {
         set.Add(p);
     }
     lookups(state, [&](void* p) { return set.Contains(p); });
@@ -69,7 +71,7 @@ void SetContains_CPtrSet(benchmark::State& state) {
 
 void SetContains_BoostFlatSet(benchmark::State& state) {
     std::vector<std::intptr_t> v;
-    for (void* p : keys().sorted) {
+    for (void* p : keys(state).sorted) {
         v.push_back(reinterpret_cast<std::intptr_t>(p));
     }
     boost::container::flat_set<std::intptr_t> set(boost::container::ordered_unique_range, v.begin(),
@@ -81,7 +83,7 @@ void SetContains_BoostFlatSet(benchmark::State& state) {
 
 void SetContains_StdSet(benchmark::State& state) {
     std::set<std::intptr_t> set;
-    for (void* p : keys().sorted) {
+    for (void* p : keys(state).sorted) {
         set.insert(set.end(), reinterpret_cast<std::intptr_t>(p));
     }
     lookups(state, [&](void* p) { return set.count(reinterpret_cast<std::intptr_t>(p)) ? 1 : 0; });
@@ -89,7 +91,7 @@ void SetContains_StdSet(benchmark::State& state) {
 
 void DictLookup_CPtrToPtrDict(benchmark::State& state) {
     CPtrToPtrDict dict(1024, 0);
-    for (void* p : keys().sorted) {
+    for (void* p : keys(state).sorted) {
         dict.Add(p, p);
     }
     lookups(state, [&](void* p) {
@@ -100,7 +102,7 @@ void DictLookup_CPtrToPtrDict(benchmark::State& state) {
 
 void DictLookup_BoostFlatMap(benchmark::State& state) {
     std::vector<std::pair<std::intptr_t, void*>> v;
-    for (void* p : keys().sorted) {
+    for (void* p : keys(state).sorted) {
         v.emplace_back(reinterpret_cast<std::intptr_t>(p), p);
     }
     boost::container::flat_map<std::intptr_t, void*> map(boost::container::ordered_unique_range,
@@ -113,7 +115,7 @@ void DictLookup_BoostFlatMap(benchmark::State& state) {
 
 void DictLookup_StdMap(benchmark::State& state) {
     std::map<std::intptr_t, void*> map;
-    for (void* p : keys().sorted) {
+    for (void* p : keys(state).sorted) {
         map.emplace_hint(map.end(), reinterpret_cast<std::intptr_t>(p), p);
     }
     lookups(state, [&](void* p) {
@@ -122,50 +124,58 @@ void DictLookup_StdMap(benchmark::State& state) {
     });
 }
 
-// Appending 1M pointers, default grow-by step against the vector's doubling.
+// Appending n pointers, default grow-by step against the vector's doubling.
 void Append_CPtrArray(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
     for (auto _ : state) {
         CPtrArray array;
-        for (int i = 0; i < kKeys; ++i) {
+        for (int i = 0; i < n; ++i) {
             array.InsertAt(-1, reinterpret_cast<void*>(static_cast<std::intptr_t>(i)));
         }
-        benchmark::DoNotOptimize(array.GetAt(kKeys - 1));
+        benchmark::DoNotOptimize(array.GetAt(n - 1));
     }
-    state.SetItemsProcessed(state.iterations() * kKeys);
+    state.SetItemsProcessed(state.iterations() * n);
 }
 
 // The same with a step a host would choose for a large array: far fewer reallocations.
 void Append_CPtrArray_GrowBy1024(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
     for (auto _ : state) {
         CPtrArray array(1024, 0);
-        for (int i = 0; i < kKeys; ++i) {
+        for (int i = 0; i < n; ++i) {
             array.InsertAt(-1, reinterpret_cast<void*>(static_cast<std::intptr_t>(i)));
         }
-        benchmark::DoNotOptimize(array.GetAt(kKeys - 1));
+        benchmark::DoNotOptimize(array.GetAt(n - 1));
     }
-    state.SetItemsProcessed(state.iterations() * kKeys);
+    state.SetItemsProcessed(state.iterations() * n);
 }
 
 void Append_StdVector(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
     for (auto _ : state) {
         std::vector<void*> vector;
-        for (int i = 0; i < kKeys; ++i) {
+        for (int i = 0; i < n; ++i) {
             vector.push_back(reinterpret_cast<void*>(static_cast<std::intptr_t>(i)));
         }
         benchmark::DoNotOptimize(vector.back());
     }
-    state.SetItemsProcessed(state.iterations() * kKeys);
+    state.SetItemsProcessed(state.iterations() * n);
 }
 
-BENCHMARK(SetContains_CPtrSet);
-BENCHMARK(SetContains_BoostFlatSet);
-BENCHMARK(SetContains_StdSet);
-BENCHMARK(DictLookup_CPtrToPtrDict);
-BENCHMARK(DictLookup_BoostFlatMap);
-BENCHMARK(DictLookup_StdMap);
-BENCHMARK(Append_CPtrArray)->Unit(benchmark::kMillisecond);
-BENCHMARK(Append_CPtrArray_GrowBy1024)->Unit(benchmark::kMillisecond);
-BENCHMARK(Append_StdVector)->Unit(benchmark::kMillisecond);
+// 1k to 1M elements: from all in the first-level cache to far beyond the last.
+void sizes(benchmark::internal::Benchmark* b) {
+    b->ArgName("elements")->RangeMultiplier(4)->Range(1 << 10, 1 << 20);
+}
+
+BENCHMARK(SetContains_CPtrSet)->Apply(sizes);
+BENCHMARK(SetContains_BoostFlatSet)->Apply(sizes);
+BENCHMARK(SetContains_StdSet)->Apply(sizes);
+BENCHMARK(DictLookup_CPtrToPtrDict)->Apply(sizes);
+BENCHMARK(DictLookup_BoostFlatMap)->Apply(sizes);
+BENCHMARK(DictLookup_StdMap)->Apply(sizes);
+BENCHMARK(Append_CPtrArray)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Append_CPtrArray_GrowBy1024)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Append_StdVector)->Apply(sizes)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

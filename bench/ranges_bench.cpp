@@ -1,5 +1,7 @@
 // The range set beside boost::icl::interval_set<long> on the same random mix of operations,
-// and the pointer list's positional walk beside iterating a std::list.
+// and the pointer list's positional walk beside iterating a std::list, each over a range of
+// sizes. Names are <Operation>_<Implementation>, so that scripts/bench-charts.sh can pair
+// each case with its peer.
 #include <korutil/buffers.h>
 #include <korutil/collections.h>
 
@@ -130,7 +132,7 @@ int runOp(IclSet& s, const Op& op) {
     }
 }
 
-template <class Set> void BM_Mix(benchmark::State& state, bool slides) {
+template <class Set> void mix(benchmark::State& state, bool slides) {
     const long n = state.range(0);
     OpSource ops(n, slides);
     Set s;
@@ -142,24 +144,25 @@ template <class Set> void BM_Mix(benchmark::State& state, bool slides) {
     state.counters["ranges"] = static_cast<double>(rangesIn(s));
 }
 
-void BM_RangeSetMix(benchmark::State& state) {
-    BM_Mix<CRangeSet>(state, true);
+void Mix_CRangeSet(benchmark::State& state) {
+    mix<CRangeSet>(state, true);
 }
-void BM_IclSetMix(benchmark::State& state) {
-    BM_Mix<IclSet>(state, true);
+void Mix_IclIntervalSet(benchmark::State& state) {
+    mix<IclSet>(state, true);
 }
-void BM_RangeSetMixNoSlide(benchmark::State& state) {
-    BM_Mix<CRangeSet>(state, false);
+void MixNoSlide_CRangeSet(benchmark::State& state) {
+    mix<CRangeSet>(state, false);
 }
-void BM_IclSetMixNoSlide(benchmark::State& state) {
-    BM_Mix<IclSet>(state, false);
+void MixNoSlide_IclIntervalSet(benchmark::State& state) {
+    mix<IclSet>(state, false);
 }
 
-BENCHMARK(BM_RangeSetMix)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000);
-BENCHMARK(BM_IclSetMix)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(Mix_CRangeSet)->ArgName("ranges")->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000);
+BENCHMARK(Mix_IclIntervalSet)->ArgName("ranges")->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000);
 // Without slides the interval set's logarithmic insertions meet the list's block moves; the
 // sizes between 1k and 10k locate the crossover.
-BENCHMARK(BM_RangeSetMixNoSlide)
+BENCHMARK(MixNoSlide_CRangeSet)
+    ->ArgName("ranges")
     ->Arg(100)
     ->Arg(1000)
     ->Arg(2000)
@@ -167,7 +170,8 @@ BENCHMARK(BM_RangeSetMixNoSlide)
     ->Arg(5000)
     ->Arg(10000)
     ->Arg(100000);
-BENCHMARK(BM_IclSetMixNoSlide)
+BENCHMARK(MixNoSlide_IclIntervalSet)
+    ->ArgName("ranges")
     ->Arg(100)
     ->Arg(1000)
     ->Arg(2000)
@@ -176,7 +180,7 @@ BENCHMARK(BM_IclSetMixNoSlide)
     ->Arg(10000)
     ->Arg(100000);
 
-void BM_PtrListWalk(benchmark::State& state) {
+void Walk_CPtrList(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     CPtrList list;
     for (int i = 0; i < n; ++i) {
@@ -192,7 +196,7 @@ void BM_PtrListWalk(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 
-void BM_StdListIterate(benchmark::State& state) {
+void Walk_StdList(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     std::list<void*> list;
     for (int i = 0; i < n; ++i) {
@@ -208,8 +212,8 @@ void BM_StdListIterate(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 
-BENCHMARK(BM_PtrListWalk)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20);
-BENCHMARK(BM_StdListIterate)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20);
+BENCHMARK(Walk_CPtrList)->ArgName("elements")->RangeMultiplier(4)->Range(1 << 10, 1 << 20);
+BENCHMARK(Walk_StdList)->ArgName("elements")->RangeMultiplier(4)->Range(1 << 10, 1 << 20);
 
 // Both sets must agree on the mix before their speeds mean anything.
 bool sameResults() {

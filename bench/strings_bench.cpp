@@ -1,5 +1,7 @@
-// CString beside std::string (copy, assign, append), and cached resource strings beside
-// loading the string into a buffer on every use.
+// CString beside std::string (copy, assign, append) over a range of text sizes, and cached
+// resource strings beside loading the string into a buffer on every use. Names are
+// <Operation>_<Implementation>, so that scripts/bench-charts.sh can pair each case with its
+// peer.
 #include <korutil/strings.h>
 
 #include "tests/support/res_image.h"
@@ -12,64 +14,58 @@
 
 namespace {
 
-const char kShort[] = "Settings saved";
-const std::string kLong(200, 'x');
+// A text of n characters.
+std::string text(std::int64_t n) {
+    std::string t;
+    for (std::int64_t i = 0; i < n; ++i) {
+        t += static_cast<char>('a' + i % 26);
+    }
+    return t;
+}
 
-void BM_CStringCopy_Short(benchmark::State& state) {
-    const CString source(kShort);
+void Copy_CString(benchmark::State& state) {
+    const CString source(text(state.range(0)).c_str());
     for (auto _ : state) {
         CString copy(source);
         benchmark::DoNotOptimize(static_cast<const char*>(copy));
     }
+    state.SetItemsProcessed(state.iterations());
 }
 
-void BM_StdStringCopy_Short(benchmark::State& state) {
-    const std::string source(kShort);
+void Copy_StdString(benchmark::State& state) {
+    const std::string source(text(state.range(0)));
     for (auto _ : state) {
         std::string copy(source);
         benchmark::DoNotOptimize(copy.data());
     }
+    state.SetItemsProcessed(state.iterations());
 }
 
-void BM_CStringCopy_Long(benchmark::State& state) {
-    const CString source(kLong.c_str());
-    for (auto _ : state) {
-        CString copy(source);
-        benchmark::DoNotOptimize(static_cast<const char*>(copy));
-    }
-}
-
-void BM_StdStringCopy_Long(benchmark::State& state) {
-    const std::string source(kLong);
-    for (auto _ : state) {
-        std::string copy(source);
-        benchmark::DoNotOptimize(copy.data());
-    }
-}
-
-// Assigning into a string that already holds text of the same length.
-void BM_CStringAssign(benchmark::State& state) {
-    CString target(kLong.c_str());
-    const char* texts[2] = {kLong.c_str(), kShort};
+// Assigning into a string that already holds text: n characters and n/2 by turns.
+void Assign_CString(benchmark::State& state) {
+    const std::string texts[2] = {text(state.range(0)), text(state.range(0) / 2)};
+    CString target(texts[0].c_str());
     unsigned i = 0;
     for (auto _ : state) {
-        target = texts[++i & 1];
+        target = texts[++i & 1].c_str();
         benchmark::DoNotOptimize(static_cast<const char*>(target));
     }
+    state.SetItemsProcessed(state.iterations());
 }
 
-void BM_StdStringAssign(benchmark::State& state) {
-    std::string target(kLong);
-    const char* texts[2] = {kLong.c_str(), kShort};
+void Assign_StdString(benchmark::State& state) {
+    const std::string texts[2] = {text(state.range(0)), text(state.range(0) / 2)};
+    std::string target(texts[0]);
     unsigned i = 0;
     for (auto _ : state) {
-        target = texts[++i & 1];
+        target = texts[++i & 1].c_str();
         benchmark::DoNotOptimize(target.data());
     }
+    state.SetItemsProcessed(state.iterations());
 }
 
 // Building a text of n pieces of 8 characters by appending.
-void BM_CStringAppend(benchmark::State& state) {
+void Append_CString(benchmark::State& state) {
     const auto pieces = state.range(0);
     for (auto _ : state) {
         CString s;
@@ -81,7 +77,7 @@ void BM_CStringAppend(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * pieces);
 }
 
-void BM_StdStringAppend(benchmark::State& state) {
+void Append_StdString(benchmark::State& state) {
     const auto pieces = state.range(0);
     for (auto _ : state) {
         std::string s;
@@ -111,7 +107,7 @@ HINSTANCE benchModule() {
 }
 #endif
 
-void BM_LoadStringPtr_Cached(benchmark::State& state) {
+void ResourceString_LoadStringPtr(benchmark::State& state) {
     const HINSTANCE module = benchModule();
     LoadStringPtr(module, 1);
     for (auto _ : state) {
@@ -119,7 +115,7 @@ void BM_LoadStringPtr_Cached(benchmark::State& state) {
     }
 }
 
-void BM_LoadStringA_EachTime(benchmark::State& state) {
+void ResourceString_LoadStringA(benchmark::State& state) {
     const HINSTANCE module = benchModule();
     char buffer[256];
     for (auto _ : state) {
@@ -128,17 +124,23 @@ void BM_LoadStringA_EachTime(benchmark::State& state) {
     }
 }
 
+// 14 characters fit std::string's own buffer, 16 do not: the peer's allocation starts there.
+void textSizes(benchmark::internal::Benchmark* b) {
+    b->ArgName("characters");
+    for (int n : {4, 14, 16, 64, 256, 1024, 4096}) {
+        b->Arg(n);
+    }
+}
+
 } // namespace
 
-BENCHMARK(BM_CStringCopy_Short);
-BENCHMARK(BM_StdStringCopy_Short);
-BENCHMARK(BM_CStringCopy_Long);
-BENCHMARK(BM_StdStringCopy_Long);
-BENCHMARK(BM_CStringAssign);
-BENCHMARK(BM_StdStringAssign);
-BENCHMARK(BM_CStringAppend)->Arg(16)->Arg(128)->Arg(1024);
-BENCHMARK(BM_StdStringAppend)->Arg(16)->Arg(128)->Arg(1024);
-BENCHMARK(BM_LoadStringPtr_Cached);
-BENCHMARK(BM_LoadStringA_EachTime);
+BENCHMARK(Copy_CString)->Apply(textSizes);
+BENCHMARK(Copy_StdString)->Apply(textSizes);
+BENCHMARK(Assign_CString)->Apply(textSizes);
+BENCHMARK(Assign_StdString)->Apply(textSizes);
+BENCHMARK(Append_CString)->ArgName("pieces")->RangeMultiplier(2)->Range(16, 4096);
+BENCHMARK(Append_StdString)->ArgName("pieces")->RangeMultiplier(2)->Range(16, 4096);
+BENCHMARK(ResourceString_LoadStringPtr);
+BENCHMARK(ResourceString_LoadStringA);
 
 BENCHMARK_MAIN();

@@ -20,6 +20,8 @@ void heapFailNth(long n, bool sticky = false);
 // Whether an injected failure has happened since the last heapFailNth.
 bool heapFailureFired();
 // Requests (allocate and resize) made so far; lets tests count the steps of an operation.
+// Exact on one thread; while nothing is armed, requests made at the same moment on two
+// threads may count as one.
 long heapRequestCount();
 
 // Builds a T in a heap block; null (and nothing built) when the heap refuses.

@@ -2,10 +2,12 @@
 
 #include "frame/heap.h"
 
+#include <cstdint>
 #include <cstring>
 
 using korutil::detail::heapAllocate;
 using korutil::detail::heapRelease;
+using korutil::detail::heapResize;
 
 namespace {
 
@@ -105,14 +107,20 @@ void CString::operator+=(const char* text) {
     if (extra == 0) {
         return;
     }
-    char* block = static_cast<char*>(heapAllocate(length + extra + 1));
+    // Growing the block lets the allocator extend it where it lies, so building a text piece
+    // by piece does not copy it all on every step. A text inside this block is found again
+    // at its offset, since the resize may move the block.
+    const auto base = reinterpret_cast<std::uintptr_t>(m_pText);
+    const auto from = reinterpret_cast<std::uintptr_t>(text);
+    const bool inside = from >= base && from - base < length;
+    char* block = static_cast<char*>(heapResize(m_pText, length + extra + 1));
     if (!block) {
         return;
     }
-    // The old block is released only after the copy: `text` may point into it.
-    std::memcpy(block, m_pText, length);
-    std::memcpy(block + length, text, extra + 1);
-    heapRelease(m_pText);
+    // Source and destination are disjoint even for a text inside the block: it ends at the
+    // old terminator, where the copy begins.
+    std::memcpy(block + length, inside ? block + (from - base) : text, extra);
+    block[length + extra] = '\0';
     m_pText = block;
 }
 

@@ -1,4 +1,5 @@
-// Strings: the string class and cached resource strings.
+// Strings: the string class and cached resource strings. Any thread may use a CString that
+// no other thread uses at the same time; calls of LoadStringPtr must not overlap in time.
 #pragma once
 
 #include <korutil/frame.h>
@@ -10,9 +11,10 @@
 // is exported as CString::LoadStringA, the name hosts built against the Windows headers use.
 
 // An owned, zero-terminated 8-bit text in a block of exactly the size it needs. Every copy
-// and assignment copies the text; every change allocates a new block and releases the old
-// one, so the object is one pointer and the length is counted on each request. A string may
-// have no block at all; it then reads as the empty text.
+// and assignment copies the text; every change gives the block the size of the new text
+// (appends and insertions resize it, so that the heap can grow it where it lies). The object
+// is one pointer and the length is counted on each request. A string may have no block at
+// all; it then reads as the empty text.
 class KORUTIL_API CString {
 public:
     CString(const char* text = nullptr);

@@ -13,7 +13,6 @@
 #include <strings.h>
 
 namespace korutil::detail {
-namespace {
 
 LONG clampLong(long long value) {
     if (value < INT32_MIN) {
@@ -24,6 +23,8 @@ LONG clampLong(long long value) {
     }
     return static_cast<LONG>(value);
 }
+
+namespace {
 
 void holdState(const DcState& state) {
     holdObject(state.pen);

@@ -38,6 +38,9 @@ struct DcState {
     RECT clip{0, 0, 0, 0}; // logical coordinates; used when `clipped`
 };
 
+// A coordinate computed in 64 bits, cut to the range of a LONG.
+LONG clampLong(long long value);
+
 // Where a context's drawing lands: logical (x, y) is pixel (x + origin.x, y + origin.y) of the
 // surface, and only pixels inside `clip` (surface coordinates, within the surface) change.
 struct DrawTarget {

@@ -50,10 +50,6 @@ struct Bounds {
     bool empty() const { return right <= left || bottom <= top; }
 };
 
-LONG clampLong(long long v) {
-    return static_cast<LONG>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
-}
-
 void paint(const DrawTarget& target, const Bounds& area, int sysColor) {
     const RECT spot = target.clipped(area.left, area.top, area.right, area.bottom);
     if (isEmpty(spot)) {

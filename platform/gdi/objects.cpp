@@ -71,7 +71,13 @@ std::shared_ptr<GdiObject> makeStock(int index) {
     case ANSI_VAR_FONT:
         return makeStockFont(12, FW_NORMAL, ANSI_CHARSET, VARIABLE_PITCH | FF_SWISS,
                              "MS Sans Serif");
-    case SYSTEM_FONT:
+    case SYSTEM_FONT: {
+        // Windows describes its System font with the 7-pixel average width it has.
+        std::shared_ptr<GdiObject> font =
+            makeStockFont(16, FW_BOLD, ANSI_CHARSET, VARIABLE_PITCH | FF_SWISS, "System");
+        static_cast<FontObject*>(font.get())->font.lfWidth = 7;
+        return font;
+    }
     case DEVICE_DEFAULT_FONT:
         return makeStockFont(16, FW_BOLD, ANSI_CHARSET, VARIABLE_PITCH | FF_SWISS, "System");
     case SYSTEM_FIXED_FONT:

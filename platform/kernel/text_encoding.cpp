@@ -28,6 +28,51 @@ int encodeUtf8(char32_t c, char* out) {
     return 4;
 }
 
+char32_t nextUtf8(const char*& p, const char* end) {
+    const auto lead = static_cast<unsigned char>(*p);
+    if (lead < 0x80) {
+        ++p;
+        return lead;
+    }
+    std::ptrdiff_t extra = 0;
+    char32_t c = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        c = lead & 0x1Fu;
+        least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        c = lead & 0x0Fu;
+        least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        c = lead & 0x07u;
+        least = 0x10000;
+    } else {
+        ++p;
+        return kInvalidUtf8;
+    }
+    if (end - p <= extra) {
+        ++p;
+        return kInvalidUtf8;
+    }
+    for (std::ptrdiff_t i = 1; i <= extra; ++i) {
+        const auto next = static_cast<unsigned char>(p[i]);
+        if ((next & 0xC0) != 0x80) {
+            ++p;
+            return kInvalidUtf8;
+        }
+        c = (c << 6) | (next & 0x3Fu);
+    }
+    if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        ++p;
+        return kInvalidUtf8;
+    }
+    p += extra + 1;
+    return c;
+}
+
 char32_t nextUtf16(const std::uint16_t*& p, const std::uint16_t* end) {
     const char32_t unit = *p++;
     if (unit < 0xD800 || unit > 0xDFFF) {

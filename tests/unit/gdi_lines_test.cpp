@@ -114,6 +114,7 @@ TEST(GdiLines, RandomLinesFollowTheGridIntersectRule) {
 
 TEST(GdiLines, CurrentPositionMovesWhateverIsDrawn) {
     Canvas canvas(8, 8);
+    canvas.clear();
     POINT at{-1, -1};
     EXPECT_TRUE(MoveToEx(canvas.dc(), 3, 4, nullptr));
     EXPECT_TRUE(MoveToEx(canvas.dc(), 100, -100, &at));

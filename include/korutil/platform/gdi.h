@@ -549,7 +549,12 @@ KORPLATFORM_API int WINAPI SetDIBitsToDevice(HDC hdc, int xDest, int yDest, DWOR
                                              const void* lpvBits, const BITMAPINFO* lpbmi,
                                              UINT ColorUse);
 
-// Fonts and text. Text is UTF-8.
+// Fonts and text. Text is UTF-8 and counts are in bytes; a byte that starts no valid sequence
+// draws as the default character. The usual Windows faces (Arial, MS Sans Serif, MS Shell Dlg,
+// Tahoma, Times New Roman, Courier New, System, ...) are drawn in the metric-compatible
+// Liberation families (DejaVu where nothing else fits); GetTextFaceA names the family drawn.
+// Heights and widths past 1024 pixels are clamped. Escapement and orientation are kept but
+// not drawn: text runs horizontally.
 KORPLATFORM_API HFONT WINAPI CreateFontA(int cHeight, int cWidth, int cEscapement, int cOrientation,
                                          int cWeight, DWORD bItalic, DWORD bUnderline,
                                          DWORD bStrikeOut, DWORD iCharSet, DWORD iOutPrecision,
@@ -561,6 +566,8 @@ KORPLATFORM_API BOOL WINAPI GetTextMetricsA(HDC hdc, LPTEXTMETRICA lptm);
 KORPLATFORM_API BOOL WINAPI GetTextExtentPointA(HDC hdc, LPCSTR lpString, int c, LPSIZE lpsz);
 KORPLATFORM_API BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, LPSIZE psizl);
 KORPLATFORM_API BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c);
+// lpDx holds one entry per byte; a character advances by the sum of its bytes' entries, plus
+// the character extra.
 KORPLATFORM_API BOOL WINAPI ExtTextOutA(HDC hdc, int x, int y, UINT options, const RECT* lprect,
                                         LPCSTR lpString, UINT c, const INT* lpDx);
 KORPLATFORM_API UINT WINAPI SetTextAlign(HDC hdc, UINT align);
@@ -571,6 +578,8 @@ KORPLATFORM_API int WINAPI SetTextCharacterExtra(HDC hdc, int extra);
 KORPLATFORM_API int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr);
 KORPLATFORM_API int WINAPI FrameRect(HDC hDC, const RECT* lprc, HBRUSH hbr);
 KORPLATFORM_API BOOL WINAPI DrawEdge(HDC hdc, LPRECT qrc, UINT edge, UINT grfFlags);
+// Lays the text out from the rectangle's top-left corner whatever the context's text alignment,
+// and leaves the current position alone.
 KORPLATFORM_API int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc,
                                      UINT format);
 KORPLATFORM_API DWORD WINAPI GetSysColor(int nIndex);
