@@ -7,6 +7,7 @@
 
 #include <korutil/platform/types.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -24,7 +25,10 @@ public:
 private:
     std::mutex m_lock;
     std::condition_variable m_raised;
-    std::uint64_t m_generation = 0;
+    // Changed only under m_lock, so that a waiter that saw the old value cannot miss a raise;
+    // read without it.
+    std::atomic<std::uint64_t> m_generation{0};
+    int m_waiters = 0; // nobody to notify is the common case of a busy queue
 };
 
 } // namespace korutil::detail
