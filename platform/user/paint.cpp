@@ -58,11 +58,11 @@ struct Pending {
 void redraw(Window* w, const RECT* area, UINT flags, Pending& pending) {
     if (flags & RDW_INVALIDATE) {
         invalidateWindow(w, area, (flags & RDW_ERASE) != 0, (flags & RDW_FRAME) != 0);
-        if ((flags & RDW_INTERNALPAINT) && visibleWithAncestors(w)) {
-            w->internalPaint = true;
-            if (w->queue) {
-                wakeQueue(*w->queue, QS_PAINT);
-            }
+    }
+    if ((flags & RDW_INTERNALPAINT) && visibleWithAncestors(w)) {
+        w->internalPaint = true;
+        if (w->queue) {
+            wakeQueue(*w->queue, QS_PAINT);
         }
     }
     if (flags & RDW_VALIDATE) {
