@@ -18,7 +18,7 @@ public:
     void set() {
         std::lock_guard<std::mutex> guard(m_lock);
         m_signalled = true;
-        m_changed.notify_all();
+        notifyChanged();
     }
 
     void reset() {
@@ -27,6 +27,8 @@ public:
     }
 
 private:
+    bool signalled() override { return m_signalled; }
+
     bool acquire() override {
         if (!m_signalled) {
             return false;

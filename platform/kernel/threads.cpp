@@ -62,7 +62,7 @@ public:
     void started(DWORD id) {
         std::lock_guard<std::mutex> guard(m_lock);
         m_id = id;
-        m_changed.notify_all();
+        notifyChanged();
     }
 
     DWORD waitForId() {
@@ -75,7 +75,7 @@ public:
         std::lock_guard<std::mutex> guard(m_lock);
         m_exitCode = exitCode;
         m_ended = true;
-        m_changed.notify_all();
+        notifyChanged();
     }
 
     DWORD exitCode() {
@@ -99,6 +99,7 @@ public:
 
 private:
     bool acquire() override { return m_ended; }
+    bool signalled() override { return m_ended; }
 
     DWORD m_id = 0;
     DWORD m_exitCode = STILL_ACTIVE;

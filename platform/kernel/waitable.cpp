@@ -3,7 +3,9 @@
 #include <korutil/platform/errors.h>
 #include <korutil/platform/threads.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 
 namespace korutil::detail {
 
@@ -25,6 +27,51 @@ DWORD Waitable::wait(DWORD timeout) {
         }
     }
     return WAIT_OBJECT_0;
+}
+
+void Waitable::addWatcher(WakeSignal* signal) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_watchers.push_back(signal);
+}
+
+void Waitable::removeWatcher(WakeSignal* signal) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = std::find(m_watchers.begin(), m_watchers.end(), signal);
+    if (it != m_watchers.end()) {
+        m_watchers.erase(it);
+    }
+}
+
+bool Waitable::tryAcquire() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return acquire();
+}
+
+bool Waitable::tryAcquireAll(const std::vector<Waitable*>& objects) {
+    // Locks in address order, so that two such calls on overlapping sets cannot deadlock.
+    std::vector<Waitable*> ordered(objects);
+    std::sort(ordered.begin(), ordered.end(), std::less<Waitable*>());
+    std::vector<std::unique_lock<std::mutex>> guards;
+    guards.reserve(ordered.size());
+    for (Waitable* object : ordered) {
+        guards.emplace_back(object->m_lock);
+    }
+    for (Waitable* object : ordered) {
+        if (!object->signalled()) {
+            return false;
+        }
+    }
+    for (Waitable* object : ordered) {
+        object->acquire();
+    }
+    return true;
+}
+
+void Waitable::notifyChanged() {
+    m_changed.notify_all();
+    for (WakeSignal* signal : m_watchers) {
+        signal->raise();
+    }
 }
 
 } // namespace korutil::detail
