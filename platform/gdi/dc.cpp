@@ -111,7 +111,7 @@ bool DcObject::target(DrawTarget& out) {
     return true;
 }
 
-GdiObject* DcObject::select(GdiObject* object) {
+HGDIOBJ DcObject::select(GdiObject* object) {
     GdiObject* old = nullptr;
     switch (object->kind) {
     case GdiKind::Pen:
@@ -133,16 +133,20 @@ GdiObject* DcObject::select(GdiObject* object) {
         if (!bitmap->stock) {
             bitmap->selectedInto = static_cast<HDC>(handle);
         }
-        holdObject(object);
-        releaseBitmap(static_cast<BitmapObject*>(old));
-        return old;
+        break;
     }
     default:
         return nullptr;
     }
+    // Releasing may free the old object, so its handle is taken first.
+    HGDIOBJ oldHandle = old ? old->handle : nullptr;
     holdObject(object);
-    releaseObject(old);
-    return old;
+    if (object->kind == GdiKind::Bitmap) {
+        releaseBitmap(static_cast<BitmapObject*>(old));
+    } else {
+        releaseObject(old);
+    }
+    return oldHandle;
 }
 
 DcObject* createDc(DcKind kind, HWND window) {
@@ -459,8 +463,7 @@ extern "C" HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {
             SetLastError(ERROR_INVALID_HANDLE);
             return nullptr;
         }
-        GdiObject* old = dc.select(object);
-        return old ? old->handle : nullptr;
+        return dc.select(object);
     });
 }
 

@@ -72,8 +72,8 @@ struct DcObject : GdiObject {
     // Resolves the target for drawing now; false when there is none (a window that died).
     bool target(DrawTarget& out);
     // Selects an object into the state, holding it and releasing what it replaces; returns the
-    // replaced object.
-    GdiObject* select(GdiObject* object);
+    // replaced object's handle (the object itself is gone when it was deleted while selected).
+    HGDIOBJ select(GdiObject* object);
 };
 
 // A new context of the given kind with the default state; null when memory is short.

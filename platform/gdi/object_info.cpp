@@ -10,12 +10,13 @@ using namespace korutil::detail;
 namespace {
 
 // Copies the description into the caller's buffer, at most `capacity` bytes of it; a null
-// buffer asks for the size.
-template <class Info> int give(const Info& info, int capacity, LPVOID buffer) {
+// buffer asks for the size. Pens and bitmaps are given whole or not at all (0), as on
+// Windows; brushes and fonts may be cut short.
+template <class Info> int give(const Info& info, int capacity, LPVOID buffer, bool whole = false) {
     if (!buffer) {
         return static_cast<int>(sizeof(Info));
     }
-    if (capacity <= 0) {
+    if (capacity <= 0 || (whole && capacity < static_cast<int>(sizeof(Info)))) {
         return 0;
     }
     const int size =
@@ -45,7 +46,7 @@ BITMAP describe(const BitmapObject& bitmap) {
 int bitmapInfo(const BitmapObject& bitmap, int c, LPVOID pv) {
     const BITMAP bm = describe(bitmap);
     if (!bitmap.dibSection) {
-        return give(bm, c, pv);
+        return give(bm, c, pv, true);
     }
     if (pv && c < static_cast<int>(sizeof(DIBSECTION))) {
         return c >= static_cast<int>(sizeof(BITMAP))
@@ -77,7 +78,7 @@ extern "C" int WINAPI GetObjectA(HANDLE h, int c, LPVOID pv) {
         switch (object->kind) {
         case GdiKind::Pen: {
             const auto* pen = static_cast<PenObject*>(object);
-            return give(pen->pen, c, pv);
+            return give(pen->pen, c, pv, true);
         }
         case GdiKind::Brush: {
             const auto* brush = static_cast<BrushObject*>(object);
