@@ -8,3 +8,4 @@
 #include <korutil/files.h>
 #include <korutil/settings.h>
 #include <korutil/schedule.h>
+#include <korutil/ui.h>

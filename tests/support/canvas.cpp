@@ -111,6 +111,8 @@ bool checkDrawing(bool ok, const Canvas& canvas, const std::string& label,
     // Saved before the failure is recorded: pictureOnFailure would not see it yet.
     if (!ok) {
         ADD_FAILURE() << what << " (picture: " << savePicture(canvas.bitmap(), label) << ")";
+    } else {
+        pictureOnFailure(canvas.bitmap(), label); // kept when pictures are asked for
     }
     return ok;
 }
