@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 namespace demo {
 
@@ -13,5 +14,9 @@ struct Registration {
 
 // printf-style line of the account, indented under the current section.
 void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Where the demo saves a picture of that name: $KORUTIL_DEMO_PICTURES, or korutil-demo in
+// the temporary directory; made when first asked for.
+std::string picturePath(const char* name);
 
 } // namespace demo

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 namespace demo {
@@ -31,6 +33,19 @@ void say(const char* format, ...) {
     std::vfprintf(stdout, format, args);
     std::fputc('\n', stdout);
     va_end(args);
+}
+
+std::string picturePath(const char* name) {
+    std::filesystem::path dir;
+    if (const char* chosen = std::getenv("KORUTIL_DEMO_PICTURES"); chosen && *chosen) {
+        dir = chosen;
+    } else {
+        std::error_code ignored;
+        dir = std::filesystem::temp_directory_path(ignored) / "korutil-demo";
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(dir, ignored);
+    return (dir / name).string();
 }
 
 } // namespace demo
