@@ -1,4 +1,4 @@
-// String identifiers of the demo's strings section, shared by strings.rc and the code.
+// String identifiers of the demo's strings section, shared by resources.rc and the code.
 #pragma once
 
 #define IDS_DEMO_APP_TITLE 4000

@@ -113,6 +113,6 @@ int run() {
     return problems;
 }
 
-} // namespace
-
 demo::Registration registration(80, "Toolbar drawing", run);
+
+} // namespace

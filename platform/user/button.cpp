@@ -76,11 +76,7 @@ void draw(HWND hwnd, UINT action, HDC paintDc) {
             sendMessage(info.parent, WM_DRAWITEM, info.id, reinterpret_cast<LPARAM>(&item));
         }
     } else {
-        if (info.parent) {
-            sendMessage(info.parent, WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc),
-                        reinterpret_cast<LPARAM>(hwnd));
-        }
-        paintButton(hwnd, hdc, info.state);
+        paintButton(hwnd, hdc, info.state); // asks the parent for its colours itself
     }
     if (!paintDc) {
         ReleaseDC(hwnd, hdc);
@@ -125,6 +121,10 @@ LRESULT CALLBACK buttonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     switch (message) {
     case WM_ERASEBKGND:
         return 1; // the button paints all of itself
+    case WM_SETFONT:
+        return setControlFont(hwnd, reinterpret_cast<HFONT>(wParam), lParam != 0);
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(controlFont(hwnd));
     case WM_PAINT: {
         PAINTSTRUCT ps;
         if (HDC hdc = BeginPaint(hwnd, &ps)) {

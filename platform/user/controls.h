@@ -14,5 +14,8 @@ LRESULT CALLBACK staticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 void paintButton(HWND hwnd, HDC hdc, UINT state);
 // Draws a static control's text over its background; lock not held.
 void paintStatic(HWND hwnd, HDC hdc);
+// WM_SETFONT and WM_GETFONT of both classes: the font that their text is drawn in.
+LRESULT setControlFont(HWND hwnd, HFONT font, bool redraw);
+HFONT controlFont(HWND hwnd);
 
 } // namespace korutil::detail

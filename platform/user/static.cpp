@@ -15,6 +15,10 @@ LRESULT CALLBACK staticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return (GetWindowLongA(hwnd, GWL_STYLE) & kNotify) ? HTCLIENT : HTTRANSPARENT;
     case WM_ERASEBKGND:
         return 1; // painted with the text
+    case WM_SETFONT:
+        return setControlFont(hwnd, reinterpret_cast<HFONT>(wParam), lParam != 0);
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(controlFont(hwnd));
     case WM_PAINT: {
         PAINTSTRUCT ps;
         if (HDC hdc = BeginPaint(hwnd, &ps)) {

@@ -70,10 +70,12 @@ struct Window : std::enable_shared_from_this<Window> {
     // The window's pixels, frame included; children have their own and are composed on top.
     std::shared_ptr<Surface> surface;
 
-    bool captionActive = false; // WM_NCACTIVATE's last word: the frame shows it active
+    bool captionActive = false;           // WM_NCACTIVATE's last word: the frame shows it active
+    int pressedCaptionButton = HTNOWHERE; // the caption button held down, drawn pushed in
 
     // State that the built-in controls keep (button pushed, focused, checked).
     UINT controlState = 0;
+    HFONT font = nullptr; // WM_SETFONT's font for a control's text; null: the system font
 };
 
 // The desktop window, made at first use; its rectangle is the screen.

@@ -251,13 +251,70 @@ TEST_F(Paint, TheScreenComposesWindowsInZOrderWithChildrenClipped) {
     ShowWindow(upper, SW_HIDE);
     EXPECT_EQ(desk, screenPixel(160, 160));
     EXPECT_EQ(desk, screenPixel(235, 235));
-    ShowWindow(upper, SW_SHOWNA);
+    ShowWindow(upper, SW_SHOWNA); // erased in its class background as it shows
+    EXPECT_EQ(RGB(255, 255, 255), screenPixel(160, 160));
     EXPECT_EQ(RGB(0, 0, 200), screenPixel(235, 235));
     // A resized window keeps what both sizes share.
+    fill(upper, true, RGB(0, 200, 0));
     MoveWindow(upper, 150, 150, 120, 60, FALSE);
     EXPECT_EQ(RGB(0, 200, 0), screenPixel(160, 160));
     DestroyWindow(upper);
     EXPECT_EQ(desk, screenPixel(160, 160));
+}
+
+TEST_F(Paint, FramesAndControlsAreDrawnInTheSystemColours) {
+    HWND top = make(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 220, 130);
+    CreateWindowExA(0, "BUTTON", "Push", WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 10, 10, 80, 24,
+                    top, nullptr, nullptr, nullptr);
+    HWND check = CreateWindowExA(0, "BUTTON", "Check", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 10,
+                                 40, 90, 20, top, nullptr, nullptr, nullptr);
+    CreateWindowExA(0, "STATIC", "Label", WS_CHILD | WS_VISIBLE | SS_RIGHT, 110, 10, 80, 20, top,
+                    nullptr, nullptr, nullptr);
+    SendMessageA(check, BM_SETCHECK, BST_CHECKED, 0);
+    SetWindowTextA(top, "Frames");
+    SetForegroundWindow(top);
+    pump();
+    const std::string note = korutil::test::screenOnFailure("frames");
+    const int frame = GetSystemMetrics(SM_CXFRAME), caption = GetSystemMetrics(SM_CYCAPTION);
+    POINT client{0, 0};
+    ClientToScreen(top, &client);
+    struct Probe {
+        int x, y, color;
+    } probes[] = {
+        {300, 300, COLOR_3DLIGHT},    // the raised outer edge
+        {301, 301, COLOR_3DHILIGHT},  // and its inner line
+        {519, 429, COLOR_3DDKSHADOW}, // its far corner
+        {400, 300 + frame + caption / 2, COLOR_ACTIVECAPTION},
+        {client.x + 100, client.y + 100, COLOR_WINDOW},    // the class background
+        {client.x + 50, client.y + 12, COLOR_BTNFACE},     // the button's face
+        {client.x + 10, client.y + 10, COLOR_WINDOWFRAME}, // the default button's frame
+        {client.x + 12, client.y + 50, COLOR_WINDOW},      // inside the check box
+        {client.x + 112, client.y + 12, COLOR_3DFACE},     // the label's background
+    };
+    for (const Probe& p : probes) {
+        EXPECT_EQ(GetSysColor(p.color), screenPixel(p.x, p.y)) << p.x << "," << p.y << note;
+    }
+    // Text shows in the caption, the button and the label.
+    auto inked = [](int left, int upper, int right, int lower, COLORREF ground) {
+        for (int y = upper; y < lower; ++y) {
+            for (int x = left; x < right; ++x) {
+                if (screenPixel(x, y) != ground) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(inked(330, 300 + frame + 2, 400, 300 + frame + caption - 3,
+                      GetSysColor(COLOR_ACTIVECAPTION)))
+        << note;
+    EXPECT_TRUE(inked(client.x + 30, client.y + 15, client.x + 70, client.y + 29,
+                      GetSysColor(COLOR_BTNFACE)))
+        << note;
+    EXPECT_TRUE(inked(client.x + 150, client.y + 10, client.x + 190, client.y + 30,
+                      GetSysColor(COLOR_3DFACE)))
+        << note;
+    EXPECT_EQ(BST_CHECKED, SendMessageA(check, BM_GETCHECK, 0, 0));
 }
 
 } // namespace
