@@ -1,7 +1,9 @@
 // Text through the layer beside FreeType used directly: TextOutA of a label in a font whose
 // glyphs are cached, against loading, rendering and blending the same glyphs with FreeType
-// on every call; and DrawTextA of the label.
+// on every call; DrawTextA of the label, and the library's flicker-free DrawTextNF of it (an
+// opaque label redrawn in place, the fills around it included).
 #include <korutil/platform.h>
+#include <korutil/ui.h>
 
 #include <benchmark/benchmark.h>
 
@@ -104,10 +106,20 @@ void BM_DrawTextLabel(benchmark::State& state) {
     }
 }
 
+void BM_DrawTextNFLabel(benchmark::State& state) {
+    Target target;
+    SetBkMode(target.dc, OPAQUE);
+    const RECT rect{0, 0, kWidth, kHeight};
+    for (auto _ : state) {
+        DrawTextNF(target.dc, rect, kLabel, -1, DT_CENTER | DT_VCENTER);
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_TextOutCachedFont);
 BENCHMARK(BM_FreeTypeEachTime);
 BENCHMARK(BM_DrawTextLabel);
+BENCHMARK(BM_DrawTextNFLabel);
 
 BENCHMARK_MAIN();
