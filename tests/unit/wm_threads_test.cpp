@@ -244,25 +244,26 @@ TEST(WindowThreads, MsgWaitForMultipleObjectsWakesOnObjectsAndNewInput) {
 
 TEST(WindowThreads, InputIsHitTestedOnTheWindowsThread) {
     std::atomic<DWORD> hitTestedOn{0};
+    // Watch the hit test from a subclass of the worker's window, made on the worker's thread
+    // so that the procedure it replaces is stored before any message can reach it.
+    static std::atomic<DWORD>* seen = nullptr;
+    static WNDPROC previous = nullptr;
+    seen = &hitTestedOn;
     WindowThread worker;
     worker.run([&] {
         SetWindowLongPtrA(worker.window(), GWLP_USERDATA, 0);
         ShowWindow(worker.window(), SW_SHOW);
         MoveWindow(worker.window(), 0, 0, 100, 100, FALSE);
+        previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            worker.window(), GWLP_WNDPROC,
+            reinterpret_cast<LONG_PTR>(+[](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+                if (m == WM_NCHITTEST) {
+                    *seen = GetCurrentThreadId();
+                }
+                return CallWindowProcA(previous, h, m, w, l);
+            })));
         return 0;
     });
-    // Watch the hit test from a subclass of the worker's window.
-    static std::atomic<DWORD>* seen = nullptr;
-    seen = &hitTestedOn;
-    static WNDPROC previous = nullptr;
-    previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-        worker.window(), GWLP_WNDPROC,
-        reinterpret_cast<LONG_PTR>(+[](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            if (m == WM_NCHITTEST) {
-                *seen = GetCurrentThreadId();
-            }
-            return CallWindowProcA(previous, h, m, w, l);
-        })));
     std::atomic<bool> clicked{false};
     std::thread user([] {
         PlatMouseMove(50, 50);
