@@ -130,7 +130,6 @@ static HANDLE findFirstFile(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData
     search->next = 1;
     HANDLE handle = korutil::detail::insertHandle(search);
     if (!handle) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return INVALID_HANDLE_VALUE;
     }
     SetLastError(NO_ERROR);
@@ -157,12 +156,14 @@ static BOOL findNextFile(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
 }
 
 extern "C" BOOL WINAPI FindClose(HANDLE hFindFile) {
-    // Only search handles: a file or thread handle is not closed by mistake.
-    if (!korutil::detail::lookupHandleAs<FindObject>(hFindFile)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return CloseHandle(hFindFile);
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        // Only search handles: a file or thread handle is not closed by mistake.
+        if (!korutil::detail::lookupHandleAs<FindObject>(hFindFile)) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        return CloseHandle(hFindFile);
+    });
 }
 
 extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
