@@ -156,7 +156,7 @@ DWORD statusFromSqlite(int rc) {
         return rc == SQLITE_IOERR_READ || rc == SQLITE_IOERR_SHORT_READ ? ERROR_CANTREAD
                                                                         : ERROR_CANTWRITE;
     case SQLITE_NOMEM:
-        return ERROR_OUTOFMEMORY;
+        return ERROR_NOT_ENOUGH_MEMORY;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return ERROR_LOCK_VIOLATION;
