@@ -1,5 +1,5 @@
-#include "kernel/no_throw.h"
 #include "gdi/lock.h"
+#include "kernel/no_throw.h"
 
 #include <korutil/platform/errors.h>
 #include <korutil/platform/gdi.h>

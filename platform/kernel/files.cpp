@@ -1,5 +1,5 @@
-#include "kernel/no_throw.h"
 #include "kernel/file_object.h"
+#include "kernel/no_throw.h"
 #include "kernel/path_lookup.h"
 
 #include <korutil/platform/errors.h>

@@ -1,6 +1,6 @@
-#include "kernel/no_throw.h"
 #include "kernel/case_fold.h"
 #include "kernel/file_object.h"
+#include "kernel/no_throw.h"
 #include "kernel/path_lookup.h"
 
 #include <korutil/platform/errors.h>

@@ -1,6 +1,6 @@
-#include "kernel/no_throw.h"
 #include "kernel/handle_table.h"
 #include "kernel/handle_map.h"
+#include "kernel/no_throw.h"
 
 #include <korutil/platform/errors.h>
 #include <korutil/platform/handles.h>

@@ -1,9 +1,9 @@
 #include <korutil/platform/errors.h>
 #include <korutil/platform/modules.h>
 
-#include "kernel/no_throw.h"
 #include "kernel/case_fold.h"
 #include "kernel/file_object.h"
+#include "kernel/no_throw.h"
 #include "kernel/path_lookup.h"
 #include "kernel/text_encoding.h"
 

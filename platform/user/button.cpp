@@ -2,8 +2,8 @@
 // while the mouse is down inside it, and a release inside sends WM_COMMAND with BN_CLICKED to
 // the parent. Owner-drawn buttons ask their parent to draw through WM_DRAWITEM: the whole
 // button on WM_PAINT, the pushed state (ODA_SELECT) and the focus (ODA_FOCUS) as they change.
-#include "kernel/no_throw.h"
 #include "gdi/lock.h"
+#include "kernel/no_throw.h"
 #include "user/controls.h"
 #include "user/messages.h"
 #include "user/window.h"
