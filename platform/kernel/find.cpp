@@ -97,10 +97,10 @@ static HANDLE findFirstFile(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    DIR* listing = ::opendir(dir.c_str());
+    korutil::detail::OwnedDir listing(::opendir(dir.c_str()));
     if (!listing && korutil::detail::mayDifferInCase(errno)) {
         dir = korutil::detail::resolveCase(dir);
-        listing = ::opendir(dir.c_str());
+        listing.reset(::opendir(dir.c_str()));
     }
     if (!listing) {
         const int error = errno;
@@ -110,14 +110,14 @@ static HANDLE findFirstFile(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData
         return INVALID_HANDLE_VALUE;
     }
     auto search = std::make_shared<FindObject>();
-    while (const dirent* entry = ::readdir(listing)) {
+    while (const dirent* entry = ::readdir(listing.get())) {
         if (std::strlen(entry->d_name) < MAX_PATH &&
             korutil::detail::nameMatches(pattern, entry->d_name)) {
             search->matches.emplace_back();
             korutil::detail::describe(dir, entry->d_name, search->matches.back());
         }
     }
-    ::closedir(listing);
+    listing.reset();
     if (search->matches.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
