@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 namespace korutil::detail {
 namespace {
@@ -58,7 +59,10 @@ struct InputState {
 };
 
 InputState& input() {
-    static auto* state = new InputState; // outlives every static destructor
+    // Built in place and never destroyed: it outlives every static destructor, and making it
+    // allocates nothing, so that a window can be freed also when memory has run out.
+    alignas(InputState) static unsigned char storage[sizeof(InputState)];
+    static InputState* state = new (storage) InputState;
     return *state;
 }
 
