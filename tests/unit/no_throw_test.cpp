@@ -182,12 +182,13 @@ protected:
     const std::string m_profile = m_dir.file("settings.ini");
 };
 
-// Whether calls that take each of the layer's locks still get through: none was left held.
+// Whether calls that take each of the layer's locks still get through (none was left held) and
+// no half-made child window stayed behind.
 bool layerWorks(HWND window) {
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HDC dc = CreateCompatibleDC(nullptr);
     HKEY key = nullptr;
-    const bool ok = event && dc && IsWindow(window) &&
+    const bool ok = event && dc && IsWindow(window) && !GetWindow(window, GW_CHILD) &&
                     RegOpenKeyA(HKEY_CURRENT_USER, "Software\\NoThrow", &key) == ERROR_SUCCESS;
     CloseHandle(event);
     DeleteDC(dc);
