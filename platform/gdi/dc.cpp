@@ -236,20 +236,22 @@ extern "C" HDC WINAPI CreateCompatibleDC(HDC hdc) {
 }
 
 extern "C" HDC WINAPI CreateDCA(LPCSTR pwszDriver, LPCSTR pwszDevice, LPCSTR, const void*) {
-    const bool display = (pwszDriver && strcasecmp(pwszDriver, "DISPLAY") == 0) ||
-                         (!pwszDriver && pwszDevice &&
-                          (strcasecmp(pwszDevice, "DISPLAY") == 0 ||
-                           strcasecmp(pwszDevice, "\\\\.\\DISPLAY1") == 0));
-    if (!display) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    HDC hdc = newDc(DcKind::Screen, nullptr);
-    if (hdc) {
-        UiLock lock(uiMutex());
-        findDc(hdc)->fromCreateDc = true;
-    }
-    return hdc;
+    return korutil::detail::failOnBadAlloc(HDC(nullptr), [&]() -> HDC {
+        const bool display = (pwszDriver && strcasecmp(pwszDriver, "DISPLAY") == 0) ||
+                             (!pwszDriver && pwszDevice &&
+                              (strcasecmp(pwszDevice, "DISPLAY") == 0 ||
+                               strcasecmp(pwszDevice, "\\\\.\\DISPLAY1") == 0));
+        if (!display) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        HDC hdc = newDc(DcKind::Screen, nullptr);
+        if (hdc) {
+            UiLock lock(uiMutex());
+            findDc(hdc)->fromCreateDc = true;
+        }
+        return hdc;
+    });
 }
 
 extern "C" BOOL WINAPI DeleteDC(HDC hdc) {
@@ -260,11 +262,13 @@ extern "C" BOOL WINAPI DeleteDC(HDC hdc) {
 }
 
 extern "C" HDC WINAPI GetDC(HWND hWnd) {
-    return windowDc(hWnd, false);
+    return korutil::detail::failOnBadAlloc(HDC(nullptr),
+                                           [&]() -> HDC { return windowDc(hWnd, false); });
 }
 
 extern "C" HDC WINAPI GetWindowDC(HWND hWnd) {
-    return windowDc(hWnd, true);
+    return korutil::detail::failOnBadAlloc(HDC(nullptr),
+                                           [&]() -> HDC { return windowDc(hWnd, true); });
 }
 
 extern "C" int WINAPI ReleaseDC(HWND, HDC hDC) {
@@ -426,14 +430,16 @@ extern "C" HRGN WINAPI CreateRectRgnIndirect(const RECT* lprect) {
 }
 
 extern "C" int WINAPI GetRgnBox(HRGN hrgn, LPRECT lprc) {
-    UiLock lock(uiMutex());
-    RegionObject* region = findObjectAs<RegionObject>(hrgn, GdiKind::Region);
-    if (!region || !lprc) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return ERROR;
-    }
-    *lprc = region->box;
-    return regionType(region->box);
+    return korutil::detail::failOnBadAlloc(int(ERROR), [&]() -> int {
+        UiLock lock(uiMutex());
+        RegionObject* region = findObjectAs<RegionObject>(hrgn, GdiKind::Region);
+        if (!region || !lprc) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return ERROR;
+        }
+        *lprc = region->box;
+        return regionType(region->box);
+    });
 }
 
 extern "C" HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h) {

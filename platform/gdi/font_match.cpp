@@ -117,7 +117,9 @@ bool match(FcConfig* config, const char* const* families, bool bold, bool italic
     FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* found = FcFontMatch(config, pattern, &result);
+    // Held so that it goes also when copying its strings runs out of memory.
+    const std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)> found(
+        FcFontMatch(config, pattern, &result), FcPatternDestroy);
     FcPatternDestroy(pattern);
     if (!found) {
         return false;
@@ -127,19 +129,18 @@ bool match(FcConfig* config, const char* const* families, bool bold, bool italic
     int index = 0;
     int weight = FC_WEIGHT_REGULAR;
     int slant = FC_SLANT_ROMAN;
-    const bool ok = FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch &&
-                    FcPatternGetString(found, FC_FAMILY, 0, &family) == FcResultMatch;
+    const bool ok = FcPatternGetString(found.get(), FC_FILE, 0, &file) == FcResultMatch &&
+                    FcPatternGetString(found.get(), FC_FAMILY, 0, &family) == FcResultMatch;
     if (ok) {
-        FcPatternGetInteger(found, FC_INDEX, 0, &index);
-        FcPatternGetInteger(found, FC_WEIGHT, 0, &weight);
-        FcPatternGetInteger(found, FC_SLANT, 0, &slant);
+        FcPatternGetInteger(found.get(), FC_INDEX, 0, &index);
+        FcPatternGetInteger(found.get(), FC_WEIGHT, 0, &weight);
+        FcPatternGetInteger(found.get(), FC_SLANT, 0, &slant);
         out.path = reinterpret_cast<const char*>(file);
         out.family = reinterpret_cast<const char*>(family);
         out.index = index;
         out.bold = weight >= FC_WEIGHT_DEMIBOLD;
         out.italic = slant != FC_SLANT_ROMAN;
     }
-    FcPatternDestroy(found);
     return ok;
 }
 
@@ -149,24 +150,25 @@ bool match(FcConfig* config, const char* const* families, bool bold, bool italic
 const std::vector<Choice>& choices() {
     static const std::vector<Choice>* const table = [] {
         auto made = std::make_unique<std::vector<Choice>>();
-        FcConfig* config = FcConfigCreate();
+        const std::unique_ptr<FcConfig, decltype(&FcConfigDestroy)> config(FcConfigCreate(),
+                                                                           FcConfigDestroy);
         if (!config) {
             return made.release();
         }
         bool any = false;
         for (const char* file : kFontFiles) {
-            any = FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(file)) || any;
+            any =
+                FcConfigAppFontAddFile(config.get(), reinterpret_cast<const FcChar8*>(file)) || any;
         }
         for (const char* const* families : kLists) {
             for (const bool bold : {false, true}) {
                 for (const bool italic : {false, true}) {
                     Choice choice{families, bold, italic, false, FontFile{}};
-                    choice.found = any && match(config, families, bold, italic, choice.file);
+                    choice.found = any && match(config.get(), families, bold, italic, choice.file);
                     made->push_back(std::move(choice));
                 }
             }
         }
-        FcConfigDestroy(config);
         return made.release();
     }();
     return *table;

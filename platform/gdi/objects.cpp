@@ -219,29 +219,31 @@ extern "C" HBRUSH WINAPI GetSysColorBrush(int nIndex) {
 }
 
 extern "C" DWORD WINAPI GetObjectType(HGDIOBJ h) {
-    UiLock lock(uiMutex());
-    GdiObject* object = findObject(h);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    return korutil::detail::failOnBadAlloc(DWORD(0), [&]() -> DWORD {
+        UiLock lock(uiMutex());
+        GdiObject* object = findObject(h);
+        if (!object) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return 0;
+        }
+        switch (object->kind) {
+        case GdiKind::Pen:
+            return OBJ_PEN;
+        case GdiKind::Brush:
+            return OBJ_BRUSH;
+        case GdiKind::Font:
+            return OBJ_FONT;
+        case GdiKind::Bitmap:
+            return OBJ_BITMAP;
+        case GdiKind::Region:
+            return OBJ_REGION;
+        case GdiKind::Palette:
+            return OBJ_PAL;
+        case GdiKind::Dc:
+            return static_cast<DcObject*>(object)->dcKind == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
+        }
         return 0;
-    }
-    switch (object->kind) {
-    case GdiKind::Pen:
-        return OBJ_PEN;
-    case GdiKind::Brush:
-        return OBJ_BRUSH;
-    case GdiKind::Font:
-        return OBJ_FONT;
-    case GdiKind::Bitmap:
-        return OBJ_BITMAP;
-    case GdiKind::Region:
-        return OBJ_REGION;
-    case GdiKind::Palette:
-        return OBJ_PAL;
-    case GdiKind::Dc:
-        return static_cast<DcObject*>(object)->dcKind == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
-    }
-    return 0;
+    });
 }
 
 extern "C" HPEN WINAPI CreatePenIndirect(const LOGPEN* plpen) {

@@ -1,4 +1,5 @@
 #include "gdi/surface.h"
+#include "kernel/no_throw.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -101,26 +102,26 @@ std::shared_ptr<Surface> Surface::create(int width, int height, int bitsPerPixel
 
 std::shared_ptr<Surface> Surface::wrap(std::uint8_t* bits, int width, int height, int bitsPerPixel,
                                        bool bottomUp, int stride) {
-    std::shared_ptr<Surface> surface(new (std::nothrow) Surface);
-    if (!surface) {
-        return nullptr;
-    }
-    surface->m_bits = bits;
-    surface->m_width = width;
-    surface->m_height = height;
-    surface->m_bpp = bitsPerPixel;
-    surface->m_stride = stride;
-    surface->m_bottomUp = bottomUp;
-    if (bitsPerPixel == 1) {
-        surface->m_colors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
-    } else if (bitsPerPixel <= 8) {
-        surface->m_colors.assign(std::size_t{1} << bitsPerPixel, RGBQUAD{0, 0, 0, 0});
-    } else if (bitsPerPixel == 16) {
-        surface->setMasks(0x7C00, 0x03E0, 0x001F);
-    } else {
-        surface->setMasks(0xFF0000, 0x00FF00, 0x0000FF);
-    }
-    return surface;
+    // Null also when the object, its control block or its colour table cannot be had.
+    return failOnBadAlloc(std::shared_ptr<Surface>(), [&] {
+        std::shared_ptr<Surface> surface(new Surface);
+        surface->m_bits = bits;
+        surface->m_width = width;
+        surface->m_height = height;
+        surface->m_bpp = bitsPerPixel;
+        surface->m_stride = stride;
+        surface->m_bottomUp = bottomUp;
+        if (bitsPerPixel == 1) {
+            surface->m_colors = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
+        } else if (bitsPerPixel <= 8) {
+            surface->m_colors.assign(std::size_t{1} << bitsPerPixel, RGBQUAD{0, 0, 0, 0});
+        } else if (bitsPerPixel == 16) {
+            surface->setMasks(0x7C00, 0x03E0, 0x001F);
+        } else {
+            surface->setMasks(0xFF0000, 0x00FF00, 0x0000FF);
+        }
+        return surface;
+    });
 }
 
 std::shared_ptr<Surface> Surface::clone() const {

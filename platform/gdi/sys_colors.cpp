@@ -1,4 +1,5 @@
 #include "gdi/lock.h"
+#include "kernel/no_throw.h"
 
 #include <korutil/platform/errors.h>
 #include <korutil/platform/gdi.h>
@@ -45,25 +46,29 @@ COLORREF g_colors[kCount] = {
 } // namespace
 
 extern "C" DWORD WINAPI GetSysColor(int nIndex) {
-    if (nIndex < 0 || nIndex >= kCount) {
-        return 0;
-    }
-    korutil::detail::UiLock lock(korutil::detail::uiMutex());
-    return g_colors[nIndex];
+    return korutil::detail::failOnBadAlloc(DWORD(0), [&]() -> DWORD {
+        if (nIndex < 0 || nIndex >= kCount) {
+            return 0;
+        }
+        korutil::detail::UiLock lock(korutil::detail::uiMutex());
+        return g_colors[nIndex];
+    });
 }
 
 // Changes the colours for the whole process; the system colour brushes follow at once.
 extern "C" BOOL WINAPI SetSysColors(int cElements, const INT* lpaElements,
                                     const COLORREF* lpaRgbValues) {
-    if (cElements < 0 || (cElements > 0 && (!lpaElements || !lpaRgbValues))) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    korutil::detail::UiLock lock(korutil::detail::uiMutex());
-    for (int i = 0; i < cElements; ++i) {
-        if (lpaElements[i] >= 0 && lpaElements[i] < kCount) {
-            g_colors[lpaElements[i]] = lpaRgbValues[i] & 0x00FFFFFFu;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        if (cElements < 0 || (cElements > 0 && (!lpaElements || !lpaRgbValues))) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
         }
-    }
-    return TRUE;
+        korutil::detail::UiLock lock(korutil::detail::uiMutex());
+        for (int i = 0; i < cElements; ++i) {
+            if (lpaElements[i] >= 0 && lpaElements[i] < kCount) {
+                g_colors[lpaElements[i]] = lpaRgbValues[i] & 0x00FFFFFFu;
+            }
+        }
+        return TRUE;
+    });
 }

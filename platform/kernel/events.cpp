@@ -1,3 +1,4 @@
+#include "kernel/no_throw.h"
 #include "kernel/waitable.h"
 
 #include <korutil/platform/errors.h>
@@ -65,47 +66,48 @@ using korutil::detail::EventObject;
 
 extern "C" HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL bManualReset, BOOL bInitialState,
                                       LPCSTR lpName) {
-    if (!lpName) {
-        HANDLE handle = korutil::detail::insertHandle(
-            std::make_shared<EventObject>(bManualReset != FALSE, bInitialState != FALSE));
-        if (!handle) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return korutil::detail::failOnBadAlloc(HANDLE(nullptr), [&]() -> HANDLE {
+        if (!lpName) {
+            return korutil::detail::insertHandle(
+                std::make_shared<EventObject>(bManualReset != FALSE, bInitialState != FALSE));
         }
+        auto& named = korutil::detail::namedEvents();
+        std::lock_guard<std::mutex> guard(named.lock);
+        std::shared_ptr<EventObject> event = named.byName[lpName].lock();
+        const bool existed = event != nullptr;
+        if (!existed) {
+            event = std::make_shared<EventObject>(bManualReset != FALSE, bInitialState != FALSE);
+            named.byName[lpName] = event;
+        }
+        HANDLE handle = korutil::detail::insertHandle(event);
+        if (!handle) {
+            return nullptr;
+        }
+        SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
         return handle;
-    }
-    auto& named = korutil::detail::namedEvents();
-    std::lock_guard<std::mutex> guard(named.lock);
-    std::shared_ptr<EventObject> event = named.byName[lpName].lock();
-    const bool existed = event != nullptr;
-    if (!existed) {
-        event = std::make_shared<EventObject>(bManualReset != FALSE, bInitialState != FALSE);
-        named.byName[lpName] = event;
-    }
-    HANDLE handle = korutil::detail::insertHandle(event);
-    if (!handle) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
-    return handle;
+    });
 }
 
 extern "C" BOOL WINAPI SetEvent(HANDLE hEvent) {
-    auto event = korutil::detail::eventFor(hEvent);
-    if (!event) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    event->set();
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        auto event = korutil::detail::eventFor(hEvent);
+        if (!event) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        event->set();
+        return TRUE;
+    });
 }
 
 extern "C" BOOL WINAPI ResetEvent(HANDLE hEvent) {
-    auto event = korutil::detail::eventFor(hEvent);
-    if (!event) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    event->reset();
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        auto event = korutil::detail::eventFor(hEvent);
+        if (!event) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        event->reset();
+        return TRUE;
+    });
 }

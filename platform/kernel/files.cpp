@@ -1,4 +1,5 @@
 #include "kernel/file_object.h"
+#include "kernel/no_throw.h"
 #include "kernel/path_lookup.h"
 
 #include <korutil/platform/errors.h>
@@ -262,172 +263,180 @@ using korutil::detail::lookupHandleAs;
 extern "C" HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                                      LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
                                      DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
-    if (hTemplateFile) {
-        SetLastError(ERROR_NOT_SUPPORTED);
-        return INVALID_HANDLE_VALUE;
-    }
-    const std::string path = korutil::detail::nativePath(lpFileName);
-    DWORD error = NO_ERROR;
-    bool existed = false;
-    const int fd =
-        korutil::detail::openShared(path, dwDesiredAccess, dwShareMode, dwCreationDisposition,
-                                    dwFlagsAndAttributes, &error, &existed);
-    if (fd < 0) {
-        SetLastError(error);
-        return INVALID_HANDLE_VALUE;
-    }
-    std::shared_ptr<FileObject> file;
-    try {
-        file = std::make_shared<FileObject>(fd, dwDesiredAccess);
-    } catch (...) {
-        ::close(fd);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return INVALID_HANDLE_VALUE;
-    }
-    HANDLE handle = korutil::detail::insertHandle(file);
-    if (!handle) {
-        SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-        return INVALID_HANDLE_VALUE;
-    }
-    const bool reportExisting =
-        existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
-    SetLastError(reportExisting ? ERROR_ALREADY_EXISTS : NO_ERROR);
-    return handle;
+    return korutil::detail::failOnBadAlloc(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
+        if (hTemplateFile) {
+            SetLastError(ERROR_NOT_SUPPORTED);
+            return INVALID_HANDLE_VALUE;
+        }
+        const std::string path = korutil::detail::nativePath(lpFileName);
+        DWORD error = NO_ERROR;
+        bool existed = false;
+        const int fd =
+            korutil::detail::openShared(path, dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                                        dwFlagsAndAttributes, &error, &existed);
+        if (fd < 0) {
+            SetLastError(error);
+            return INVALID_HANDLE_VALUE;
+        }
+        std::shared_ptr<FileObject> file;
+        try {
+            file = std::make_shared<FileObject>(fd, dwDesiredAccess);
+        } catch (...) {
+            ::close(fd); // not yet owned by a file object
+            throw;
+        }
+        HANDLE handle = korutil::detail::insertHandle(file);
+        if (!handle) {
+            return INVALID_HANDLE_VALUE;
+        }
+        const bool reportExisting = existed && (dwCreationDisposition == CREATE_ALWAYS ||
+                                                dwCreationDisposition == OPEN_ALWAYS);
+        SetLastError(reportExisting ? ERROR_ALREADY_EXISTS : NO_ERROR);
+        return handle;
+    });
 }
 
 extern "C" BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
-    if (lpNumberOfBytesRead) {
-        *lpNumberOfBytesRead = 0;
-    }
-    auto file = lookupHandleAs<FileObject>(hFile);
-    if (!file) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (lpOverlapped || (!lpBuffer && nNumberOfBytesToRead)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!file->canRead()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    ssize_t got;
-    do {
-        got = ::read(file->fd(), lpBuffer, nNumberOfBytesToRead);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) {
-        SetLastError(errno == EISDIR ? ERROR_INVALID_FUNCTION
-                                     : korutil::detail::windowsError(errno, std::string()));
-        return FALSE;
-    }
-    if (lpNumberOfBytesRead) {
-        *lpNumberOfBytesRead = static_cast<DWORD>(got);
-    }
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        if (lpNumberOfBytesRead) {
+            *lpNumberOfBytesRead = 0;
+        }
+        auto file = lookupHandleAs<FileObject>(hFile);
+        if (!file) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        if (lpOverlapped || (!lpBuffer && nNumberOfBytesToRead)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        if (!file->canRead()) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        ssize_t got;
+        do {
+            got = ::read(file->fd(), lpBuffer, nNumberOfBytesToRead);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            SetLastError(errno == EISDIR ? ERROR_INVALID_FUNCTION
+                                         : korutil::detail::windowsError(errno, std::string()));
+            return FALSE;
+        }
+        if (lpNumberOfBytesRead) {
+            *lpNumberOfBytesRead = static_cast<DWORD>(got);
+        }
+        return TRUE;
+    });
 }
 
 extern "C" BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                                  LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
-    if (lpNumberOfBytesWritten) {
-        *lpNumberOfBytesWritten = 0;
-    }
-    auto file = lookupHandleAs<FileObject>(hFile);
-    if (!file) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (lpOverlapped || (!lpBuffer && nNumberOfBytesToWrite)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!file->canWrite()) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (nNumberOfBytesToWrite == 0) {
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        if (lpNumberOfBytesWritten) {
+            *lpNumberOfBytesWritten = 0;
+        }
+        auto file = lookupHandleAs<FileObject>(hFile);
+        if (!file) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        if (lpOverlapped || (!lpBuffer && nNumberOfBytesToWrite)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        if (!file->canWrite()) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        if (nNumberOfBytesToWrite == 0) {
+            return TRUE;
+        }
+        ssize_t put;
+        do {
+            put = ::write(file->fd(), lpBuffer, nNumberOfBytesToWrite);
+        } while (put < 0 && errno == EINTR);
+        if (put <= 0) {
+            SetLastError(put == 0 ? ERROR_DISK_FULL
+                                  : korutil::detail::windowsError(errno, std::string()));
+            return FALSE;
+        }
+        if (lpNumberOfBytesWritten) {
+            *lpNumberOfBytesWritten = static_cast<DWORD>(put);
+        }
         return TRUE;
-    }
-    ssize_t put;
-    do {
-        put = ::write(file->fd(), lpBuffer, nNumberOfBytesToWrite);
-    } while (put < 0 && errno == EINTR);
-    if (put <= 0) {
-        SetLastError(put == 0 ? ERROR_DISK_FULL
-                              : korutil::detail::windowsError(errno, std::string()));
-        return FALSE;
-    }
-    if (lpNumberOfBytesWritten) {
-        *lpNumberOfBytesWritten = static_cast<DWORD>(put);
-    }
-    return TRUE;
+    });
 }
 
 extern "C" DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove,
                                        PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
-    auto file = lookupHandleAs<FileObject>(hFile);
-    if (!file) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return INVALID_SET_FILE_POINTER;
-    }
-    const std::int64_t distance =
-        lpDistanceToMoveHigh
-            ? static_cast<std::int64_t>((static_cast<std::uint64_t>(*lpDistanceToMoveHigh) << 32) |
-                                        static_cast<DWORD>(lDistanceToMove))
-            : static_cast<std::int64_t>(lDistanceToMove);
-    std::int64_t base;
-    if (dwMoveMethod == FILE_BEGIN) {
-        base = 0;
-    } else if (dwMoveMethod == FILE_CURRENT) {
-        base = ::lseek(file->fd(), 0, SEEK_CUR);
-    } else if (dwMoveMethod == FILE_END) {
-        struct stat st {};
-        base = ::fstat(file->fd(), &st) == 0 ? st.st_size : -1;
-    } else {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_SET_FILE_POINTER;
-    }
-    if (base < 0) {
-        SetLastError(korutil::detail::windowsError(errno, std::string()));
-        return INVALID_SET_FILE_POINTER;
-    }
-    std::int64_t target;
-    if (__builtin_add_overflow(base, distance, &target)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_SET_FILE_POINTER;
-    }
-    if (target < 0) {
-        SetLastError(ERROR_NEGATIVE_SEEK);
-        return INVALID_SET_FILE_POINTER;
-    }
-    if (!lpDistanceToMoveHigh && target > 0xFFFFFFFFll) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_SET_FILE_POINTER;
-    }
-    if (::lseek(file->fd(), target, SEEK_SET) < 0) {
-        SetLastError(korutil::detail::windowsError(errno, std::string()));
-        return INVALID_SET_FILE_POINTER;
-    }
-    if (lpDistanceToMoveHigh) {
-        *lpDistanceToMoveHigh = static_cast<LONG>(target >> 32);
-    }
-    // A position of 0xFFFFFFFF is told from a failure by the last error.
-    SetLastError(NO_ERROR);
-    return static_cast<DWORD>(target);
+    return korutil::detail::failOnBadAlloc(DWORD(INVALID_SET_FILE_POINTER), [&]() -> DWORD {
+        auto file = lookupHandleAs<FileObject>(hFile);
+        if (!file) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return INVALID_SET_FILE_POINTER;
+        }
+        const std::int64_t distance =
+            lpDistanceToMoveHigh ? static_cast<std::int64_t>(
+                                       (static_cast<std::uint64_t>(*lpDistanceToMoveHigh) << 32) |
+                                       static_cast<DWORD>(lDistanceToMove))
+                                 : static_cast<std::int64_t>(lDistanceToMove);
+        std::int64_t base;
+        if (dwMoveMethod == FILE_BEGIN) {
+            base = 0;
+        } else if (dwMoveMethod == FILE_CURRENT) {
+            base = ::lseek(file->fd(), 0, SEEK_CUR);
+        } else if (dwMoveMethod == FILE_END) {
+            struct stat st {};
+            base = ::fstat(file->fd(), &st) == 0 ? st.st_size : -1;
+        } else {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return INVALID_SET_FILE_POINTER;
+        }
+        if (base < 0) {
+            SetLastError(korutil::detail::windowsError(errno, std::string()));
+            return INVALID_SET_FILE_POINTER;
+        }
+        std::int64_t target;
+        if (__builtin_add_overflow(base, distance, &target)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return INVALID_SET_FILE_POINTER;
+        }
+        if (target < 0) {
+            SetLastError(ERROR_NEGATIVE_SEEK);
+            return INVALID_SET_FILE_POINTER;
+        }
+        if (!lpDistanceToMoveHigh && target > 0xFFFFFFFFll) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return INVALID_SET_FILE_POINTER;
+        }
+        if (::lseek(file->fd(), target, SEEK_SET) < 0) {
+            SetLastError(korutil::detail::windowsError(errno, std::string()));
+            return INVALID_SET_FILE_POINTER;
+        }
+        if (lpDistanceToMoveHigh) {
+            *lpDistanceToMoveHigh = static_cast<LONG>(target >> 32);
+        }
+        // A position of 0xFFFFFFFF is told from a failure by the last error.
+        SetLastError(NO_ERROR);
+        return static_cast<DWORD>(target);
+    });
 }
 
 extern "C" DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
-    auto file = lookupHandleAs<FileObject>(hFile);
-    struct stat st {};
-    if (!file || ::fstat(file->fd(), &st) != 0) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return INVALID_FILE_SIZE;
-    }
-    const auto size = static_cast<std::uint64_t>(st.st_size);
-    if (lpFileSizeHigh) {
-        *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
-    }
-    SetLastError(NO_ERROR);
-    return static_cast<DWORD>(size);
+    return korutil::detail::failOnBadAlloc(DWORD(INVALID_FILE_SIZE), [&]() -> DWORD {
+        auto file = lookupHandleAs<FileObject>(hFile);
+        struct stat st {};
+        if (!file || ::fstat(file->fd(), &st) != 0) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return INVALID_FILE_SIZE;
+        }
+        const auto size = static_cast<std::uint64_t>(st.st_size);
+        if (lpFileSizeHigh) {
+            *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
+        }
+        SetLastError(NO_ERROR);
+        return static_cast<DWORD>(size);
+    });
 }

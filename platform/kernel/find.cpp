@@ -1,6 +1,6 @@
-#include "kernel/no_throw.h"
 #include "kernel/case_fold.h"
 #include "kernel/file_object.h"
+#include "kernel/no_throw.h"
 #include "kernel/path_lookup.h"
 
 #include <korutil/platform/errors.h>
@@ -97,10 +97,10 @@ static HANDLE findFirstFile(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    DIR* listing = ::opendir(dir.c_str());
+    korutil::detail::OwnedDir listing(::opendir(dir.c_str()));
     if (!listing && korutil::detail::mayDifferInCase(errno)) {
         dir = korutil::detail::resolveCase(dir);
-        listing = ::opendir(dir.c_str());
+        listing.reset(::opendir(dir.c_str()));
     }
     if (!listing) {
         const int error = errno;
@@ -110,14 +110,14 @@ static HANDLE findFirstFile(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData
         return INVALID_HANDLE_VALUE;
     }
     auto search = std::make_shared<FindObject>();
-    while (const dirent* entry = ::readdir(listing)) {
+    while (const dirent* entry = ::readdir(listing.get())) {
         if (std::strlen(entry->d_name) < MAX_PATH &&
             korutil::detail::nameMatches(pattern, entry->d_name)) {
             search->matches.emplace_back();
             korutil::detail::describe(dir, entry->d_name, search->matches.back());
         }
     }
-    ::closedir(listing);
+    listing.reset();
     if (search->matches.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
@@ -130,7 +130,6 @@ static HANDLE findFirstFile(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData
     search->next = 1;
     HANDLE handle = korutil::detail::insertHandle(search);
     if (!handle) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return INVALID_HANDLE_VALUE;
     }
     SetLastError(NO_ERROR);
@@ -157,12 +156,14 @@ static BOOL findNextFile(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
 }
 
 extern "C" BOOL WINAPI FindClose(HANDLE hFindFile) {
-    // Only search handles: a file or thread handle is not closed by mistake.
-    if (!korutil::detail::lookupHandleAs<FindObject>(hFindFile)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return CloseHandle(hFindFile);
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        // Only search handles: a file or thread handle is not closed by mistake.
+        if (!korutil::detail::lookupHandleAs<FindObject>(hFindFile)) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        return CloseHandle(hFindFile);
+    });
 }
 
 extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {

@@ -4,11 +4,12 @@
 // not lock: each table guards it with a lock of its own.
 #pragma once
 
+#include "kernel/no_throw.h"
+
 #include <korutil/platform/types.h>
 
 #include <cstdint>
 #include <memory>
-#include <new>
 #include <unordered_map>
 
 namespace korutil::detail {
@@ -19,18 +20,17 @@ std::uintptr_t nextHandleValue();
 
 template <class Object> class HandleMap {
 public:
-    // The object's new handle value, or 0 (never throws) when the map cannot take it.
+    // The object's new handle value, or 0 with ERROR_NOT_ENOUGH_MEMORY (never throws) when the
+    // map cannot take it; the object is then released.
     std::uintptr_t insert(std::shared_ptr<Object> object) noexcept {
         if (!object) {
             return 0;
         }
-        const std::uintptr_t value = nextHandleValue();
-        try {
+        return failOnBadAlloc(std::uintptr_t(0), [&] {
+            const std::uintptr_t value = nextHandleValue();
             m_objects.emplace(value, std::move(object));
-        } catch (const std::bad_alloc&) {
-            return 0;
-        }
-        return value;
+            return value;
+        });
     }
 
     // Null for an unknown value.

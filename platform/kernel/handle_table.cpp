@@ -1,5 +1,6 @@
 #include "kernel/handle_table.h"
 #include "kernel/handle_map.h"
+#include "kernel/no_throw.h"
 
 #include <korutil/platform/errors.h>
 #include <korutil/platform/handles.h>
@@ -27,10 +28,12 @@ std::uintptr_t nextHandleValue() {
     return next.fetch_add(4, std::memory_order_relaxed);
 }
 
-HANDLE insertHandle(std::shared_ptr<KernelObject> object) {
-    HandleTable& t = table();
-    std::lock_guard<std::mutex> guard(t.lock);
-    return reinterpret_cast<HANDLE>(t.objects.insert(std::move(object)));
+HANDLE insertHandle(std::shared_ptr<KernelObject> object) noexcept {
+    return failOnBadAlloc(HANDLE(nullptr), [&] {
+        HandleTable& t = table();
+        std::lock_guard<std::mutex> guard(t.lock);
+        return reinterpret_cast<HANDLE>(t.objects.insert(std::move(object)));
+    });
 }
 
 std::shared_ptr<KernelObject> lookupHandle(HANDLE handle) {
@@ -49,10 +52,12 @@ std::shared_ptr<KernelObject> removeHandle(HANDLE handle) {
 } // namespace korutil::detail
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
-    // The object is released outside the table lock: closing a file or a thread may block.
-    if (!korutil::detail::removeHandle(hObject)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        // The object is released outside the table lock: closing a file or a thread may block.
+        if (!korutil::detail::removeHandle(hObject)) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        return TRUE;
+    });
 }

@@ -14,10 +14,12 @@ public:
     virtual ~KernelObject() = default;
 };
 
-// Registers the object and returns its new handle, or null if the table cannot take it.
-HANDLE insertHandle(std::shared_ptr<KernelObject> object);
+// Registers the object and returns its new handle, or null with ERROR_NOT_ENOUGH_MEMORY when
+// the table cannot take it (the object is then released). Never throws.
+HANDLE insertHandle(std::shared_ptr<KernelObject> object) noexcept;
 
-// The object behind a handle, or null for an unknown or closed handle.
+// The object behind a handle, or null for an unknown or closed handle. Like removeHandle, it
+// may throw std::system_error when the system refuses the table's lock.
 std::shared_ptr<KernelObject> lookupHandle(HANDLE handle);
 
 // Removes the handle; returns the object it named, or null for an unknown handle.

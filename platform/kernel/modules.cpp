@@ -3,6 +3,7 @@
 
 #include "kernel/case_fold.h"
 #include "kernel/file_object.h"
+#include "kernel/no_throw.h"
 #include "kernel/path_lookup.h"
 #include "kernel/text_encoding.h"
 
@@ -12,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 
 namespace {
@@ -50,36 +52,47 @@ std::string absolutePath(const std::string& name) {
     return realpath(found.c_str(), resolved) ? std::string(resolved) : name;
 }
 
+// What the match or the path lookup throws is carried past dl_iterate_phdr, which holds the
+// loader's lock while it calls back and is C code that no exception may cross.
 template <class Match> bool findModule(Match match, LoadedModule& found) {
     struct Search {
         Match* match;
         LoadedModule* found;
         bool first = true;
         bool hit = false;
-    } search{&match, &found};
+        std::exception_ptr failure;
+    } search{&match, &found, true, false, nullptr};
     dl_iterate_phdr(
         [](dl_phdr_info* info, size_t, void* data) -> int {
             auto* s = static_cast<Search*>(data);
-            LoadedModule module;
-            module.base = baseOf(info);
-            // The first object is the main program, whose name the loader leaves empty.
-            const bool isMain = s->first;
-            s->first = false;
-            if (isMain) {
-                module.path = mainProgramPath();
-            } else if (info->dlpi_name && *info->dlpi_name) {
-                module.path = absolutePath(std::string(info->dlpi_name));
-            } else {
-                return 0; // the vDSO and other nameless objects
-            }
-            if ((*s->match)(module, isMain)) {
-                *s->found = module;
-                s->hit = true;
+            try {
+                LoadedModule module;
+                module.base = baseOf(info);
+                // The first object is the main program, whose name the loader leaves empty.
+                const bool isMain = s->first;
+                s->first = false;
+                if (isMain) {
+                    module.path = mainProgramPath();
+                } else if (info->dlpi_name && *info->dlpi_name) {
+                    module.path = absolutePath(std::string(info->dlpi_name));
+                } else {
+                    return 0; // the vDSO and other nameless objects
+                }
+                if ((*s->match)(module, isMain)) {
+                    *s->found = module;
+                    s->hit = true;
+                    return 1;
+                }
+                return 0;
+            } catch (...) {
+                s->failure = std::current_exception();
                 return 1;
             }
-            return 0;
         },
         &search);
+    if (search.failure) {
+        std::rethrow_exception(search.failure);
+    }
     return search.hit;
 }
 
@@ -91,65 +104,72 @@ const char* fileNameOf(const std::string& path) {
 } // namespace
 
 extern "C" HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
-    LoadedModule found;
-    bool hit;
-    if (!lpModuleName) {
-        hit = findModule([](const LoadedModule&, bool isMain) { return isMain; }, found);
-    } else {
-        std::string wanted = korutil::detail::nativePath(lpModuleName);
-        const bool byPath = wanted.find('/') != std::string::npos;
-        if (byPath) {
-            wanted = absolutePath(wanted);
+    return korutil::detail::failOnBadAlloc(HMODULE(nullptr), [&]() -> HMODULE {
+        LoadedModule found;
+        bool hit;
+        if (!lpModuleName) {
+            hit = findModule([](const LoadedModule&, bool isMain) { return isMain; }, found);
+        } else {
+            std::string wanted = korutil::detail::nativePath(lpModuleName);
+            const bool byPath = wanted.find('/') != std::string::npos;
+            if (byPath) {
+                wanted = absolutePath(wanted);
+            }
+            auto nameOf = [byPath](const LoadedModule& m) {
+                return byPath ? m.path.c_str() : fileNameOf(m.path);
+            };
+            // A module named exactly wins; of those whose names differ only in case, the name
+            // first in byte order, as for files.
+            hit =
+                findModule([&](const LoadedModule& m, bool) { return wanted == nameOf(m); }, found);
+            if (!hit) {
+                LoadedModule unused;
+                findModule(
+                    [&](const LoadedModule& m, bool) {
+                        if (korutil::detail::sameWithoutCase(nameOf(m), wanted) &&
+                            (!hit || std::strcmp(nameOf(m), nameOf(found)) < 0)) {
+                            found = m;
+                            hit = true;
+                        }
+                        return false;
+                    },
+                    unused);
+            }
         }
-        auto nameOf = [byPath](const LoadedModule& m) {
-            return byPath ? m.path.c_str() : fileNameOf(m.path);
-        };
-        // A module named exactly wins; of those whose names differ only in case, the name
-        // first in byte order, as for files.
-        hit = findModule([&](const LoadedModule& m, bool) { return wanted == nameOf(m); }, found);
         if (!hit) {
-            LoadedModule unused;
-            findModule(
-                [&](const LoadedModule& m, bool) {
-                    if (korutil::detail::sameWithoutCase(nameOf(m), wanted) &&
-                        (!hit || std::strcmp(nameOf(m), nameOf(found)) < 0)) {
-                        found = m;
-                        hit = true;
-                    }
-                    return false;
-                },
-                unused);
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return nullptr;
         }
-    }
-    if (!hit) {
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return nullptr;
-    }
-    return found.base;
+        return found.base;
+    });
 }
 
 extern "C" DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
-    LoadedModule found;
-    const bool hit = findModule(
-        [&](const LoadedModule& m, bool isMain) { return hModule ? m.base == hModule : isMain; },
-        found);
-    if (!hit) {
-        SetLastError(ERROR_MOD_NOT_FOUND);
-        return 0;
-    }
-    if (!lpFilename || nSize == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    const std::size_t length = found.path.size();
-    if (length >= nSize) {
-        // Cut without splitting a UTF-8 sequence; the result still reports the full buffer.
-        const std::size_t cut = korutil::detail::utf8CutPoint(found.path.data(), length, nSize - 1);
-        std::memcpy(lpFilename, found.path.data(), cut);
-        lpFilename[cut] = '\0';
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return nSize;
-    }
-    std::memcpy(lpFilename, found.path.c_str(), length + 1);
-    return static_cast<DWORD>(length);
+    return korutil::detail::failOnBadAlloc(DWORD(0), [&]() -> DWORD {
+        LoadedModule found;
+        const bool hit =
+            findModule([&](const LoadedModule& m,
+                           bool isMain) { return hModule ? m.base == hModule : isMain; },
+                       found);
+        if (!hit) {
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return 0;
+        }
+        if (!lpFilename || nSize == 0) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
+        }
+        const std::size_t length = found.path.size();
+        if (length >= nSize) {
+            // Cut without splitting a UTF-8 sequence; the result still reports the full buffer.
+            const std::size_t cut =
+                korutil::detail::utf8CutPoint(found.path.data(), length, nSize - 1);
+            std::memcpy(lpFilename, found.path.data(), cut);
+            lpFilename[cut] = '\0';
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return nSize;
+        }
+        std::memcpy(lpFilename, found.path.c_str(), length + 1);
+        return static_cast<DWORD>(length);
+    });
 }

@@ -14,18 +14,17 @@ namespace {
 // The entry of `dir` that matches `name` without case and sorts first, or "" for none.
 std::string entryWithoutCase(const std::string& dir, std::string_view name) {
     std::string found;
-    DIR* listing = ::opendir(dir.empty() ? "." : dir.c_str());
+    const OwnedDir listing(::opendir(dir.empty() ? "." : dir.c_str()));
     if (!listing) {
         return found;
     }
-    while (const dirent* entry = ::readdir(listing)) {
+    while (const dirent* entry = ::readdir(listing.get())) {
         const char* candidate = entry->d_name;
         if (sameWithoutCase(candidate, name) &&
             (found.empty() || std::strcmp(candidate, found.c_str()) < 0)) {
             found = candidate;
         }
     }
-    ::closedir(listing);
     return found;
 }
 

@@ -3,7 +3,10 @@
 // nothing more than on a case-sensitive system.
 #pragma once
 
+#include <dirent.h>
+
 #include <cerrno>
+#include <memory>
 #include <string>
 
 namespace korutil::detail {
@@ -24,5 +27,11 @@ std::string parentDirectory(const std::string& path);
 inline bool mayDifferInCase(int error) {
     return error == ENOENT || error == ENOTDIR;
 }
+
+// A directory listing, closed also when the work on its entries runs out of memory.
+struct DirCloser {
+    void operator()(DIR* listing) const { ::closedir(listing); }
+};
+using OwnedDir = std::unique_ptr<DIR, DirCloser>;
 
 } // namespace korutil::detail

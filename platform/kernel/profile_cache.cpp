@@ -160,7 +160,8 @@ std::shared_ptr<const IniDocument> currentDocument(const std::string& path, DWOR
             return doc;
         }
     }
-    const int fd = ::open(actual.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const OwnedFd file(::open(actual.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const int fd = file.get();
     if (fd < 0) {
         *error = errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
         return nullptr;
@@ -171,7 +172,6 @@ std::shared_ptr<const IniDocument> currentDocument(const std::string& path, DWOR
     std::string content;
     const bool ok =
         locked == 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readToEnd(fd, content);
-    ::close(fd);
     if (!ok) {
         *error = ERROR_ACCESS_DENIED;
         return nullptr;

@@ -2,6 +2,7 @@
 #include <korutil/platform/modules.h>
 #include <korutil/platform/resources.h>
 
+#include "kernel/no_throw.h"
 #include "kernel/res_reader.h"
 #include "kernel/resource_registry.h"
 
@@ -140,21 +141,25 @@ bool readResource(HMODULE module, LPCSTR name, LPCSTR type,
 } // namespace korutil::detail
 
 extern "C" HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
-    std::shared_lock<std::shared_mutex> hold(registryLock());
-    const ResourceImage* image = nullptr;
-    const ResRecord* record = findRecord(hModule, lpName, lpType, &image);
-    return reinterpret_cast<HRSRC>(const_cast<ResRecord*>(record));
+    return korutil::detail::failOnBadAlloc(HRSRC(nullptr), [&]() -> HRSRC {
+        std::shared_lock<std::shared_mutex> hold(registryLock());
+        const ResourceImage* image = nullptr;
+        const ResRecord* record = findRecord(hModule, lpName, lpType, &image);
+        return reinterpret_cast<HRSRC>(const_cast<ResRecord*>(record));
+    });
 }
 
 extern "C" HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
-    std::shared_lock<std::shared_mutex> hold(registryLock());
-    const ResourceImage* image = nullptr;
-    const ResRecord* record = recordOf(hModule, hResInfo, &image);
-    if (!record) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    return const_cast<unsigned char*>(image->bytes.data() + record->offset);
+    return korutil::detail::failOnBadAlloc(HGLOBAL(nullptr), [&]() -> HGLOBAL {
+        std::shared_lock<std::shared_mutex> hold(registryLock());
+        const ResourceImage* image = nullptr;
+        const ResRecord* record = recordOf(hModule, hResInfo, &image);
+        if (!record) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return nullptr;
+        }
+        return const_cast<unsigned char*>(image->bytes.data() + record->offset);
+    });
 }
 
 extern "C" LPVOID WINAPI LockResource(HGLOBAL hResData) {
@@ -162,14 +167,16 @@ extern "C" LPVOID WINAPI LockResource(HGLOBAL hResData) {
 }
 
 extern "C" DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
-    std::shared_lock<std::shared_mutex> hold(registryLock());
-    const ResourceImage* image = nullptr;
-    const ResRecord* record = recordOf(hModule, hResInfo, &image);
-    if (!record) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return 0;
-    }
-    return record->size;
+    return korutil::detail::failOnBadAlloc(DWORD(0), [&]() -> DWORD {
+        std::shared_lock<std::shared_mutex> hold(registryLock());
+        const ResourceImage* image = nullptr;
+        const ResRecord* record = recordOf(hModule, hResInfo, &image);
+        if (!record) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return 0;
+        }
+        return record->size;
+    });
 }
 
 extern "C" BOOL WINAPI FreeResource(HGLOBAL) {
@@ -177,11 +184,11 @@ extern "C" BOOL WINAPI FreeResource(HGLOBAL) {
 }
 
 extern "C" BOOL WINAPI PlatRegisterResources(HMODULE hModule, LPCVOID lpData, DWORD cbData) {
-    if (!lpData) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    try {
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        if (!lpData) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
         auto image = std::make_unique<ResourceImage>();
         const auto* bytes = static_cast<const unsigned char*>(lpData);
         image->bytes.assign(bytes, bytes + cbData);
@@ -193,18 +200,17 @@ extern "C" BOOL WINAPI PlatRegisterResources(HMODULE hModule, LPCVOID lpData, DW
         std::unique_lock<std::shared_mutex> hold(registryLock());
         registry()[module].push_back(std::move(image));
         return TRUE;
-    } catch (const std::bad_alloc&) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
+    });
 }
 
 extern "C" BOOL WINAPI PlatUnregisterResources(HMODULE hModule) {
-    const HMODULE module = resolve(hModule);
-    std::unique_lock<std::shared_mutex> hold(registryLock());
-    if (registry().erase(module) == 0) {
-        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
-        return FALSE;
-    }
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        const HMODULE module = resolve(hModule);
+        std::unique_lock<std::shared_mutex> hold(registryLock());
+        if (registry().erase(module) == 0) {
+            SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+            return FALSE;
+        }
+        return TRUE;
+    });
 }

@@ -1,3 +1,5 @@
+#include "kernel/no_throw.h"
+
 #include <korutil/platform/speaker.h>
 
 #include <fcntl.h>
@@ -96,49 +98,55 @@ void play(Speaker& s) {
 } // namespace
 
 extern "C" void WINAPI PlatWritePort(WORD port, BYTE value) {
-    Speaker& s = speaker();
-    std::lock_guard<std::mutex> guard(s.lock);
-    switch (port) {
-    case 0x43:
-        if ((value >> 6) == 2) {
+    korutil::detail::failOnBadAlloc([&] {
+        Speaker& s = speaker();
+        std::lock_guard<std::mutex> guard(s.lock);
+        switch (port) {
+        case 0x43:
+            if ((value >> 6) == 2) {
+                s.highByteNext = false;
+            }
+            return;
+        case 0x42:
+            if (!s.highByteNext) {
+                s.lowByte = value;
+                s.highByteNext = true;
+                return;
+            }
+            s.divisor = static_cast<WORD>(s.lowByte | (value << 8));
+            s.divisorSet = true;
             s.highByteNext = false;
-        }
-        return;
-    case 0x42:
-        if (!s.highByteNext) {
-            s.lowByte = value;
-            s.highByteNext = true;
+            break;
+        case 0x61:
+            s.control61 = value;
+            break;
+        default:
             return;
         }
-        s.divisor = static_cast<WORD>(s.lowByte | (value << 8));
-        s.divisorSet = true;
-        s.highByteNext = false;
-        break;
-    case 0x61:
-        s.control61 = value;
-        break;
-    default:
-        return;
-    }
-    play(s);
+        play(s);
+    });
 }
 
 // Unknown ports read as a floating bus does, all ones.
 extern "C" BYTE WINAPI PlatReadPort(WORD port) {
-    Speaker& s = speaker();
-    std::lock_guard<std::mutex> guard(s.lock);
-    return port == 0x61 ? s.control61 : 0xFF;
+    return korutil::detail::failOnBadAlloc(BYTE(0xFF), [&]() -> BYTE {
+        Speaker& s = speaker();
+        std::lock_guard<std::mutex> guard(s.lock);
+        return port == 0x61 ? s.control61 : 0xFF;
+    });
 }
 
 extern "C" BOOL WINAPI PlatGetSpeakerState(PLATSPEAKERSTATE* state) {
-    if (!state) {
-        return FALSE;
-    }
-    Speaker& s = speaker();
-    std::lock_guard<std::mutex> guard(s.lock);
-    state->sounding = sounding(s) ? TRUE : FALSE;
-    state->divisor = s.divisor;
-    state->frequency = frequencyOf(s);
-    state->played = s.played ? TRUE : FALSE;
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        if (!state) {
+            return FALSE;
+        }
+        Speaker& s = speaker();
+        std::lock_guard<std::mutex> guard(s.lock);
+        state->sounding = sounding(s) ? TRUE : FALSE;
+        state->divisor = s.divisor;
+        state->frequency = frequencyOf(s);
+        state->played = s.played ? TRUE : FALSE;
+        return TRUE;
+    });
 }

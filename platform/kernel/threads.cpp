@@ -1,3 +1,4 @@
+#include "kernel/no_throw.h"
 #include "kernel/waitable.h"
 
 #include <korutil/platform/errors.h>
@@ -136,42 +137,47 @@ using korutil::detail::ThreadObject;
 extern "C" HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T dwStackSize,
                                       LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter,
                                       DWORD dwCreationFlags, LPDWORD lpThreadId) {
-    if (!lpStartAddress) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    if (dwCreationFlags & CREATE_SUSPENDED) {
-        SetLastError(ERROR_NOT_SUPPORTED);
-        return nullptr;
-    }
-    auto object = std::make_shared<ThreadObject>();
-    HANDLE handle = korutil::detail::insertHandle(object);
-    if (!handle) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    if (dwStackSize != 0) {
-        const SIZE_T minimum = PTHREAD_STACK_MIN;
-        pthread_attr_setstacksize(&attributes, dwStackSize < minimum ? minimum : dwStackSize);
-    }
-    auto* start = new korutil::detail::StartInfo{object, lpStartAddress, lpParameter};
-    pthread_t thread;
-    const int rc = pthread_create(&thread, &attributes, korutil::detail::threadMain, start);
-    pthread_attr_destroy(&attributes);
-    if (rc != 0) {
-        delete start;
-        korutil::detail::removeHandle(handle);
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    const DWORD id = object->waitForId();
-    if (lpThreadId) {
-        *lpThreadId = id;
-    }
-    return handle;
+    return korutil::detail::failOnBadAlloc(HANDLE(nullptr), [&]() -> HANDLE {
+        if (!lpStartAddress) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return nullptr;
+        }
+        if (dwCreationFlags & CREATE_SUSPENDED) {
+            SetLastError(ERROR_NOT_SUPPORTED);
+            return nullptr;
+        }
+        auto object = std::make_shared<ThreadObject>();
+        // Everything that may fail to allocate comes before the handle is registered.
+        auto start = std::make_unique<korutil::detail::StartInfo>(
+            korutil::detail::StartInfo{object, lpStartAddress, lpParameter});
+        HANDLE handle = korutil::detail::insertHandle(object);
+        if (!handle) {
+            return nullptr;
+        }
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        if (dwStackSize != 0) {
+            const SIZE_T minimum = PTHREAD_STACK_MIN;
+            pthread_attr_setstacksize(&attributes, dwStackSize < minimum ? minimum : dwStackSize);
+        }
+        pthread_t thread;
+        const int rc =
+            pthread_create(&thread, &attributes, korutil::detail::threadMain, start.get());
+        pthread_attr_destroy(&attributes);
+        if (rc == 0) {
+            start.release(); // the new thread owns it now
+        } else {
+            korutil::detail::removeHandle(handle);
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        const DWORD id = object->waitForId();
+        if (lpThreadId) {
+            *lpThreadId = id;
+        }
+        return handle;
+    });
 }
 
 extern "C" HANDLE WINAPI GetCurrentThread(void) {
@@ -184,59 +190,65 @@ extern "C" DWORD WINAPI GetCurrentThreadId(void) {
 }
 
 extern "C" BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode) {
-    if (hThread == korutil::detail::kCurrentThread) {
-        if (lpExitCode) {
-            *lpExitCode = STILL_ACTIVE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        if (hThread == korutil::detail::kCurrentThread) {
+            if (lpExitCode) {
+                *lpExitCode = STILL_ACTIVE;
+            }
+            return TRUE;
         }
-        return TRUE;
-    }
-    auto thread = korutil::detail::lookupHandleAs<ThreadObject>(hThread);
-    if (!thread) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!lpExitCode) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    *lpExitCode = thread->exitCode();
-    return TRUE;
-}
-
-extern "C" BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority) {
-    using namespace korutil::detail;
-    std::shared_ptr<ThreadObject> thread;
-    if (hThread != kCurrentThread) {
-        thread = lookupHandleAs<ThreadObject>(hThread);
+        auto thread = korutil::detail::lookupHandleAs<ThreadObject>(hThread);
         if (!thread) {
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-    }
-    if (!validPriority(nPriority)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (thread) {
-        thread->setPriority(nPriority);
-    } else if (t_self) {
-        t_self->setPriority(nPriority);
-    } else {
-        t_foreignPriority = nPriority;
-        applyPriority(GetCurrentThreadId(), nPriority);
-    }
-    return TRUE;
+        if (!lpExitCode) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        *lpExitCode = thread->exitCode();
+        return TRUE;
+    });
+}
+
+extern "C" BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority) {
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        using namespace korutil::detail;
+        std::shared_ptr<ThreadObject> thread;
+        if (hThread != kCurrentThread) {
+            thread = lookupHandleAs<ThreadObject>(hThread);
+            if (!thread) {
+                SetLastError(ERROR_INVALID_HANDLE);
+                return FALSE;
+            }
+        }
+        if (!validPriority(nPriority)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        if (thread) {
+            thread->setPriority(nPriority);
+        } else if (t_self) {
+            t_self->setPriority(nPriority);
+        } else {
+            t_foreignPriority = nPriority;
+            applyPriority(GetCurrentThreadId(), nPriority);
+        }
+        return TRUE;
+    });
 }
 
 extern "C" int WINAPI GetThreadPriority(HANDLE hThread) {
-    using namespace korutil::detail;
-    if (hThread == kCurrentThread) {
-        return t_self ? t_self->priority() : t_foreignPriority;
-    }
-    auto thread = lookupHandleAs<ThreadObject>(hThread);
-    if (!thread) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return THREAD_PRIORITY_ERROR_RETURN;
-    }
-    return thread->priority();
+    return korutil::detail::failOnBadAlloc(int(THREAD_PRIORITY_ERROR_RETURN), [&]() -> int {
+        using namespace korutil::detail;
+        if (hThread == kCurrentThread) {
+            return t_self ? t_self->priority() : t_foreignPriority;
+        }
+        auto thread = lookupHandleAs<ThreadObject>(hThread);
+        if (!thread) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return THREAD_PRIORITY_ERROR_RETURN;
+        }
+        return thread->priority();
+    });
 }

@@ -1,3 +1,4 @@
+#include "kernel/no_throw.h"
 #include "kernel/waitable.h"
 
 #include <korutil/platform/errors.h>
@@ -77,11 +78,13 @@ void Waitable::notifyChanged() {
 } // namespace korutil::detail
 
 extern "C" DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
-    // The lookup keeps the object alive for the whole wait, even if the handle is closed.
-    auto object = korutil::detail::lookupHandleAs<korutil::detail::Waitable>(hHandle);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return WAIT_FAILED;
-    }
-    return object->wait(dwMilliseconds);
+    return korutil::detail::failOnBadAlloc(DWORD(WAIT_FAILED), [&]() -> DWORD {
+        // The lookup keeps the object alive for the whole wait, even if the handle is closed.
+        auto object = korutil::detail::lookupHandleAs<korutil::detail::Waitable>(hHandle);
+        if (!object) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return WAIT_FAILED;
+        }
+        return object->wait(dwMilliseconds);
+    });
 }

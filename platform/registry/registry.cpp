@@ -20,7 +20,7 @@ namespace {
 
 // Runs one registry call under the store's lock with the store connected.
 template <class F> LSTATUS withStore(F body) {
-    return korutil::detail::failOnBadAlloc(LSTATUS(ERROR_OUTOFMEMORY), [&]() -> LSTATUS {
+    return korutil::detail::failOnBadAlloc(LSTATUS(ERROR_NOT_ENOUGH_MEMORY), [&]() -> LSTATUS {
         Store& store = Store::instance();
         std::lock_guard<std::recursive_mutex> guard(store.lock);
         if (DWORD status = store.connect()) {
@@ -397,7 +397,7 @@ extern "C" LSTATUS WINAPI RegCreateKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkRes
 }
 
 extern "C" LSTATUS WINAPI RegCloseKey(HKEY hKey) {
-    return korutil::detail::failOnBadAlloc(LSTATUS(ERROR_OUTOFMEMORY), [&]() -> LSTATUS {
+    return korutil::detail::failOnBadAlloc(LSTATUS(ERROR_NOT_ENOUGH_MEMORY), [&]() -> LSTATUS {
         Store& store = Store::instance();
         std::lock_guard<std::recursive_mutex> guard(store.lock);
         return store.closeHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
@@ -704,7 +704,7 @@ extern "C" LSTATUS WINAPI PlatRegBeginGroup(void) {
 }
 
 extern "C" LSTATUS WINAPI PlatRegEndGroup(BOOL commit) {
-    return korutil::detail::failOnBadAlloc(LSTATUS(ERROR_OUTOFMEMORY), [&]() -> LSTATUS {
+    return korutil::detail::failOnBadAlloc(LSTATUS(ERROR_NOT_ENOUGH_MEMORY), [&]() -> LSTATUS {
         Store& store = Store::instance();
         std::lock_guard<std::recursive_mutex> guard(store.lock);
         return static_cast<LSTATUS>(store.endGroup(commit != FALSE));

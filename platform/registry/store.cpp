@@ -155,7 +155,7 @@ DWORD statusFromSqlite(int rc) {
         return rc == SQLITE_IOERR_READ || rc == SQLITE_IOERR_SHORT_READ ? ERROR_CANTREAD
                                                                         : ERROR_CANTWRITE;
     case SQLITE_NOMEM:
-        return ERROR_OUTOFMEMORY;
+        return ERROR_NOT_ENOUGH_MEMORY;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return ERROR_LOCK_VIOLATION;
@@ -471,13 +471,19 @@ sqlite3_stmt* Store::statement(const char* sql) {
     if (it != m_statements.end()) {
         return it->second;
     }
-    sqlite3_stmt* stmt = nullptr;
-    if (!m_db ||
-        sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
+    if (!m_db) {
         return nullptr;
     }
-    m_statements.emplace(sql, stmt);
+    // The entry is made first: a statement prepared and then not kept for want of memory
+    // would keep the connection from closing.
+    it = m_statements.emplace(sql, nullptr).first;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        m_statements.erase(it);
+        return nullptr;
+    }
+    it->second = stmt;
     return stmt;
 }
 

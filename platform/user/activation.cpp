@@ -247,9 +247,11 @@ extern "C" HWND WINAPI SetFocus(HWND hWnd) {
 }
 
 extern "C" HWND WINAPI GetFocus(void) {
-    UiLock lock(uiMutex());
-    ThreadQueue* queue = currentQueue();
-    return queue ? queue->focus : nullptr;
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        ThreadQueue* queue = currentQueue();
+        return queue ? queue->focus : nullptr;
+    });
 }
 
 extern "C" HWND WINAPI SetActiveWindow(HWND hWnd) {
@@ -270,9 +272,11 @@ extern "C" HWND WINAPI SetActiveWindow(HWND hWnd) {
 }
 
 extern "C" HWND WINAPI GetActiveWindow(void) {
-    UiLock lock(uiMutex());
-    ThreadQueue* queue = currentQueue();
-    return queue ? queue->active : nullptr;
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        ThreadQueue* queue = currentQueue();
+        return queue ? queue->active : nullptr;
+    });
 }
 
 extern "C" BOOL WINAPI SetForegroundWindow(HWND hWnd) {
@@ -303,6 +307,8 @@ extern "C" BOOL WINAPI SetForegroundWindow(HWND hWnd) {
 }
 
 extern "C" HWND WINAPI GetForegroundWindow(void) {
-    UiLock lock(uiMutex());
-    return foregroundWindow();
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        return foregroundWindow();
+    });
 }

@@ -3,6 +3,7 @@
 // the parent. Owner-drawn buttons ask their parent to draw through WM_DRAWITEM: the whole
 // button on WM_PAINT, the pushed state (ODA_SELECT) and the focus (ODA_FOCUS) as they change.
 #include "gdi/lock.h"
+#include "kernel/no_throw.h"
 #include "user/controls.h"
 #include "user/messages.h"
 #include "user/window.h"
@@ -118,104 +119,106 @@ bool insideClient(HWND hwnd, LPARAM lParam) {
 } // namespace
 
 LRESULT CALLBACK buttonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        return 1; // the button paints all of itself
-    case WM_SETFONT:
-        return setControlFont(hwnd, reinterpret_cast<HFONT>(wParam), lParam != 0);
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(controlFont(hwnd));
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        if (HDC hdc = BeginPaint(hwnd, &ps)) {
-            draw(hwnd, ODA_DRAWENTIRE, hdc);
-            EndPaint(hwnd, &ps);
-        }
-        return 0;
-    }
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        SetCapture(hwnd);
-        SetFocus(hwnd);
-        setState(hwnd, kTracking, 0);
-        setPushed(hwnd, true);
-        return 0;
-    case WM_MOUSEMOVE:
-        if ((infoOf(hwnd).state & kTracking) && GetCapture() == hwnd) {
-            setPushed(hwnd, insideClient(hwnd, lParam));
-        }
-        return 0;
-    case WM_LBUTTONUP: {
-        if (!(infoOf(hwnd).state & kTracking)) {
+    return korutil::detail::failOnBadAlloc(LRESULT(0), [&]() -> LRESULT {
+        switch (message) {
+        case WM_ERASEBKGND:
+            return 1; // the button paints all of itself
+        case WM_SETFONT:
+            return setControlFont(hwnd, reinterpret_cast<HFONT>(wParam), lParam != 0);
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(controlFont(hwnd));
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            if (HDC hdc = BeginPaint(hwnd, &ps)) {
+                draw(hwnd, ODA_DRAWENTIRE, hdc);
+                EndPaint(hwnd, &ps);
+            }
             return 0;
         }
-        const bool inside = insideClient(hwnd, lParam);
-        setState(hwnd, 0, kTracking);
-        setPushed(hwnd, false);
-        if (GetCapture() == hwnd) {
-            ReleaseCapture();
-        }
-        if (inside) {
-            clicked(hwnd);
-        }
-        return 0;
-    }
-    case WM_CAPTURECHANGED:
-        if (infoOf(hwnd).state & kTracking) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+            SetCapture(hwnd);
+            SetFocus(hwnd);
+            setState(hwnd, kTracking, 0);
+            setPushed(hwnd, true);
+            return 0;
+        case WM_MOUSEMOVE:
+            if ((infoOf(hwnd).state & kTracking) && GetCapture() == hwnd) {
+                setPushed(hwnd, insideClient(hwnd, lParam));
+            }
+            return 0;
+        case WM_LBUTTONUP: {
+            if (!(infoOf(hwnd).state & kTracking)) {
+                return 0;
+            }
+            const bool inside = insideClient(hwnd, lParam);
             setState(hwnd, 0, kTracking);
             setPushed(hwnd, false);
+            if (GetCapture() == hwnd) {
+                ReleaseCapture();
+            }
+            if (inside) {
+                clicked(hwnd);
+            }
+            return 0;
         }
-        return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_SPACE && !(infoOf(hwnd).state & kTracking)) {
-            setPushed(hwnd, true);
+        case WM_CAPTURECHANGED:
+            if (infoOf(hwnd).state & kTracking) {
+                setState(hwnd, 0, kTracking);
+                setPushed(hwnd, false);
+            }
+            return 0;
+        case WM_KEYDOWN:
+            if (wParam == VK_SPACE && !(infoOf(hwnd).state & kTracking)) {
+                setPushed(hwnd, true);
+            }
+            return 0;
+        case WM_KEYUP:
+            if (wParam == VK_SPACE && (infoOf(hwnd).state & BST_PUSHED) &&
+                !(infoOf(hwnd).state & kTracking)) {
+                setPushed(hwnd, false);
+                clicked(hwnd);
+            }
+            return 0;
+        case WM_SETFOCUS:
+            setState(hwnd, BST_FOCUS, 0);
+            draw(hwnd, ODA_FOCUS, nullptr);
+            return 0;
+        case WM_KILLFOCUS:
+            setState(hwnd, 0, BST_FOCUS);
+            draw(hwnd, ODA_FOCUS, nullptr);
+            if ((infoOf(hwnd).state & kTracking) && GetCapture() == hwnd) {
+                ReleaseCapture();
+            }
+            return 0;
+        case WM_ENABLE:
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        case WM_SETTEXT: {
+            const LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return result;
         }
-        return 0;
-    case WM_KEYUP:
-        if (wParam == VK_SPACE && (infoOf(hwnd).state & BST_PUSHED) &&
-            !(infoOf(hwnd).state & kTracking)) {
-            setPushed(hwnd, false);
-            clicked(hwnd);
+        case BM_GETSTATE:
+            return infoOf(hwnd).state & (kCheckMask | BST_PUSHED | BST_FOCUS);
+        case BM_SETSTATE:
+            setPushed(hwnd, wParam != 0);
+            return 0;
+        case BM_GETCHECK:
+            return infoOf(hwnd).state & kCheckMask;
+        case BM_SETCHECK:
+            setState(hwnd, static_cast<UINT>(wParam) & kCheckMask, kCheckMask);
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        case BM_CLICK:
+            // As documented: the button gets a press and a release, and its parent BN_CLICKED.
+            sendMessage(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+            sendMessage(hwnd, WM_LBUTTONUP, 0, 0);
+            return 0;
+        default:
+            return DefWindowProcA(hwnd, message, wParam, lParam);
         }
-        return 0;
-    case WM_SETFOCUS:
-        setState(hwnd, BST_FOCUS, 0);
-        draw(hwnd, ODA_FOCUS, nullptr);
-        return 0;
-    case WM_KILLFOCUS:
-        setState(hwnd, 0, BST_FOCUS);
-        draw(hwnd, ODA_FOCUS, nullptr);
-        if ((infoOf(hwnd).state & kTracking) && GetCapture() == hwnd) {
-            ReleaseCapture();
-        }
-        return 0;
-    case WM_ENABLE:
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
-    case WM_SETTEXT: {
-        const LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return result;
-    }
-    case BM_GETSTATE:
-        return infoOf(hwnd).state & (kCheckMask | BST_PUSHED | BST_FOCUS);
-    case BM_SETSTATE:
-        setPushed(hwnd, wParam != 0);
-        return 0;
-    case BM_GETCHECK:
-        return infoOf(hwnd).state & kCheckMask;
-    case BM_SETCHECK:
-        setState(hwnd, static_cast<UINT>(wParam) & kCheckMask, kCheckMask);
-        InvalidateRect(hwnd, nullptr, FALSE);
-        return 0;
-    case BM_CLICK:
-        // As documented: the button gets a press and a release, and its parent BN_CLICKED.
-        sendMessage(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-        sendMessage(hwnd, WM_LBUTTONUP, 0, 0);
-        return 0;
-    default:
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
+    });
 }
 
 } // namespace korutil::detail

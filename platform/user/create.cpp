@@ -147,7 +147,10 @@ Window* makeWindow(DWORD exStyle, LPCSTR className, DWORD style, const Placement
                   : (exStyle & WS_EX_TOPMOST) ? HWND_TOPMOST
                                               : HWND_TOP);
     } catch (const std::bad_alloc&) {
-        freeWindowTree(window.get());
+        // Undone without allocating: the window was never counted, shown or announced.
+        auto& list = queue->windows;
+        list.erase(std::remove(list.begin(), list.end(), window.get()), list.end());
+        removeWindow(window.get());
         throw;
     }
     ++windowClass->windows;
@@ -196,72 +199,80 @@ extern "C" HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCS
             }
             hwnd = window->handle;
         }
-        if (wantsMinMaxInfo(dwStyle)) {
-            const MINMAXINFO info = queryMinMaxInfo(hwnd);
-            place.cx = std::clamp<int>(place.cx, info.ptMinTrackSize.x,
-                                       std::max(info.ptMinTrackSize.x, info.ptMaxTrackSize.x));
-            place.cy = std::clamp<int>(place.cy, info.ptMinTrackSize.y,
-                                       std::max(info.ptMinTrackSize.y, info.ptMaxTrackSize.y));
-            UiLock lock(uiMutex());
-            Window* window = findWindow(hwnd);
-            if (!window) {
+        // A creation that runs out of memory half way takes its window with it, as one that
+        // its procedure refuses.
+        try {
+            if (wantsMinMaxInfo(dwStyle)) {
+                const MINMAXINFO info = queryMinMaxInfo(hwnd);
+                place.cx = std::clamp<int>(place.cx, info.ptMinTrackSize.x,
+                                           std::max(info.ptMinTrackSize.x, info.ptMaxTrackSize.x));
+                place.cy = std::clamp<int>(place.cy, info.ptMinTrackSize.y,
+                                           std::max(info.ptMinTrackSize.y, info.ptMaxTrackSize.y));
+                UiLock lock(uiMutex());
+                Window* window = findWindow(hwnd);
+                if (!window) {
+                    return refuse(hwnd);
+                }
+                window->rect = RECT{place.x, place.y, place.x + place.cx, place.y + place.cy};
+                window->client = RECT{0, 0, place.cx, place.cy};
+                resizeSurface(window);
+            }
+            CREATESTRUCTA cs{lpParam,      hInstance,   hMenu,
+                             hWndParent,   place.cy,    place.cx,
+                             place.y,      place.x,     static_cast<LONG>(dwStyle),
+                             lpWindowName, lpClassName, dwExStyle};
+            if (!callWindow(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) ||
+                !stillAlive(hwnd)) {
                 return refuse(hwnd);
             }
-            window->rect = RECT{place.x, place.y, place.x + place.cx, place.y + place.cy};
-            window->client = RECT{0, 0, place.cx, place.cy};
-            resizeSurface(window);
-        }
-        CREATESTRUCTA cs{lpParam,      hInstance,   hMenu,
-                         hWndParent,   place.cy,    place.cx,
-                         place.y,      place.x,     static_cast<LONG>(dwStyle),
-                         lpWindowName, lpClassName, dwExStyle};
-        if (!callWindow(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) || !stillAlive(hwnd)) {
-            return refuse(hwnd);
-        }
-        RECT area;
-        {
-            UiLock lock(uiMutex());
-            Window* window = findWindow(hwnd);
-            if (!window) {
+            RECT area;
+            {
+                UiLock lock(uiMutex());
+                Window* window = findWindow(hwnd);
+                if (!window) {
+                    return refuse(hwnd);
+                }
+                window->created = true;
+                area = window->rect;
+            }
+            callWindow(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&area));
+            {
+                UiLock lock(uiMutex());
+                Window* window = findWindow(hwnd);
+                if (!window) {
+                    return refuse(hwnd);
+                }
+                const RECT& r = window->rect;
+                const LONG width = r.right - r.left;
+                const LONG height = r.bottom - r.top;
+                RECT client = offset(area, -r.left, -r.top);
+                client.left = std::clamp<LONG>(client.left, 0, width);
+                client.top = std::clamp<LONG>(client.top, 0, height);
+                client.right = std::clamp<LONG>(client.right, client.left, width);
+                client.bottom = std::clamp<LONG>(client.bottom, client.top, height);
+                window->client = client;
+            }
+            if (callWindow(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1 ||
+                !stillAlive(hwnd)) {
                 return refuse(hwnd);
             }
-            window->created = true;
-            area = window->rect;
-        }
-        callWindow(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&area));
-        {
-            UiLock lock(uiMutex());
-            Window* window = findWindow(hwnd);
-            if (!window) {
-                return refuse(hwnd);
+            if (!isOverlapped(dwStyle)) {
+                sendSizeAndMove(hwnd);
             }
-            const RECT& r = window->rect;
-            const LONG width = r.right - r.left;
-            const LONG height = r.bottom - r.top;
-            RECT client = offset(area, -r.left, -r.top);
-            client.left = std::clamp<LONG>(client.left, 0, width);
-            client.top = std::clamp<LONG>(client.top, 0, height);
-            client.right = std::clamp<LONG>(client.right, client.left, width);
-            client.bottom = std::clamp<LONG>(client.bottom, client.top, height);
-            window->client = client;
+            if ((dwStyle & WS_CHILD) && !(dwExStyle & WS_EX_NOPARENTNOTIFY)) {
+                notifyParents(hwnd, WM_CREATE, POINT{0, 0});
+            }
+            if ((dwStyle & WS_VISIBLE) && stillAlive(hwnd)) {
+                showWindow(hwnd, place.showCommand);
+            }
+            if (!stillAlive(hwnd)) {
+                SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+                return nullptr;
+            }
+            return hwnd;
+        } catch (const std::exception&) {
+            failOnBadAlloc([&] { refuse(hwnd); });
+            throw;
         }
-        if (callWindow(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1 ||
-            !stillAlive(hwnd)) {
-            return refuse(hwnd);
-        }
-        if (!isOverlapped(dwStyle)) {
-            sendSizeAndMove(hwnd);
-        }
-        if ((dwStyle & WS_CHILD) && !(dwExStyle & WS_EX_NOPARENTNOTIFY)) {
-            notifyParents(hwnd, WM_CREATE, POINT{0, 0});
-        }
-        if ((dwStyle & WS_VISIBLE) && stillAlive(hwnd)) {
-            showWindow(hwnd, place.showCommand);
-        }
-        if (!stillAlive(hwnd)) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return nullptr;
-        }
-        return hwnd;
     });
 }

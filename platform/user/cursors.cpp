@@ -108,14 +108,16 @@ extern "C" HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
 }
 
 extern "C" HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
-    UiLock lock(uiMutex());
-    CursorTable& t = table();
-    const auto* found = t.objects.find(reinterpret_cast<std::uintptr_t>(hCursor));
-    if (hCursor && !found) {
-        SetLastError(ERROR_INVALID_CURSOR_HANDLE);
-        return nullptr;
-    }
-    HCURSOR old = t.current;
-    t.current = hCursor;
-    return old;
+    return korutil::detail::failOnBadAlloc(HCURSOR(nullptr), [&]() -> HCURSOR {
+        UiLock lock(uiMutex());
+        CursorTable& t = table();
+        const auto* found = t.objects.find(reinterpret_cast<std::uintptr_t>(hCursor));
+        if (hCursor && !found) {
+            SetLastError(ERROR_INVALID_CURSOR_HANDLE);
+            return nullptr;
+        }
+        HCURSOR old = t.current;
+        t.current = hCursor;
+        return old;
+    });
 }

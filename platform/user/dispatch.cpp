@@ -32,40 +32,45 @@ bool liveTimerProc(const MSG& msg) {
 } // namespace
 
 extern "C" LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
-    if (!lpMsg) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    const MSG msg = *lpMsg;
-    if (msg.message == WM_TIMER && msg.lParam) {
-        if (liveTimerProc(msg)) {
-            reinterpret_cast<TIMERPROC>(msg.lParam)(msg.hwnd, WM_TIMER, msg.wParam, GetTickCount());
-        }
-        return 0;
-    }
-    if (!msg.hwnd) {
-        return 0;
-    }
-    {
-        UiLock lock(uiMutex());
-        Window* window = windowOrFail(msg.hwnd);
-        if (!window) {
+    return korutil::detail::failOnBadAlloc(LRESULT(0), [&]() -> LRESULT {
+        if (!lpMsg) {
+            SetLastError(ERROR_INVALID_PARAMETER);
             return 0;
         }
-        if (window->queue && window->threadId != GetCurrentThreadId()) {
-            SetLastError(ERROR_ACCESS_DENIED);
+        const MSG msg = *lpMsg;
+        if (msg.message == WM_TIMER && msg.lParam) {
+            if (liveTimerProc(msg)) {
+                callHost([&] {
+                    reinterpret_cast<TIMERPROC>(msg.lParam)(msg.hwnd, WM_TIMER, msg.wParam,
+                                                            GetTickCount());
+                });
+            }
             return 0;
         }
-    }
-    const LRESULT result = callWindow(msg.hwnd, msg.message, msg.wParam, msg.lParam);
-    if (msg.message == WM_PAINT) {
-        // A RedrawWindow(RDW_INTERNALPAINT) asks for one WM_PAINT, painted or not.
-        UiLock lock(uiMutex());
-        if (Window* window = findWindow(msg.hwnd)) {
-            window->internalPaint = false;
+        if (!msg.hwnd) {
+            return 0;
         }
-    }
-    return result;
+        {
+            UiLock lock(uiMutex());
+            Window* window = windowOrFail(msg.hwnd);
+            if (!window) {
+                return 0;
+            }
+            if (window->queue && window->threadId != GetCurrentThreadId()) {
+                SetLastError(ERROR_ACCESS_DENIED);
+                return 0;
+            }
+        }
+        const LRESULT result = callWindow(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+        if (msg.message == WM_PAINT) {
+            // A RedrawWindow(RDW_INTERNALPAINT) asks for one WM_PAINT, painted or not.
+            UiLock lock(uiMutex());
+            if (Window* window = findWindow(msg.hwnd)) {
+                window->internalPaint = false;
+            }
+        }
+        return result;
+    });
 }
 
 extern "C" BOOL WINAPI TranslateMessage(const MSG* lpMsg) {

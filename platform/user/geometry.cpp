@@ -35,31 +35,35 @@ bool originOf(HWND hwnd, POINT& origin) {
 } // namespace
 
 extern "C" BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    if (!w) {
-        return FALSE;
-    }
-    if (!lpRect) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    *lpRect = screenRect(w);
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        if (!w) {
+            return FALSE;
+        }
+        if (!lpRect) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        *lpRect = screenRect(w);
+        return TRUE;
+    });
 }
 
 extern "C" BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    if (!w) {
-        return FALSE;
-    }
-    if (!lpRect) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    *lpRect = RECT{0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        if (!w) {
+            return FALSE;
+        }
+        if (!lpRect) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        *lpRect = RECT{0, 0, w->client.right - w->client.left, w->client.bottom - w->client.top};
+        return TRUE;
+    });
 }
 
 extern "C" BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu,
@@ -81,58 +85,64 @@ extern "C" BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu
 }
 
 extern "C" int WINAPI MapWindowPoints(HWND hWndFrom, HWND hWndTo, LPPOINT lpPoints, UINT cPoints) {
-    UiLock lock(uiMutex());
-    POINT from{};
-    POINT to{};
-    if (!originOf(hWndFrom, from) || !originOf(hWndTo, to)) {
-        return 0;
-    }
-    const long long dx = static_cast<long long>(from.x) - to.x;
-    const long long dy = static_cast<long long>(from.y) - to.y;
-    for (UINT i = 0; lpPoints && i < cPoints; ++i) {
-        lpPoints[i].x = clampLong(lpPoints[i].x + dx);
-        lpPoints[i].y = clampLong(lpPoints[i].y + dy);
-    }
-    // The documented result: the horizontal offset in the low word, the vertical in the high.
-    return static_cast<int>(MAKELONG(static_cast<WORD>(dx), static_cast<WORD>(dy)));
+    return korutil::detail::failOnBadAlloc(0, [&]() -> int {
+        UiLock lock(uiMutex());
+        POINT from{};
+        POINT to{};
+        if (!originOf(hWndFrom, from) || !originOf(hWndTo, to)) {
+            return 0;
+        }
+        const long long dx = static_cast<long long>(from.x) - to.x;
+        const long long dy = static_cast<long long>(from.y) - to.y;
+        for (UINT i = 0; lpPoints && i < cPoints; ++i) {
+            lpPoints[i].x = clampLong(lpPoints[i].x + dx);
+            lpPoints[i].y = clampLong(lpPoints[i].y + dy);
+        }
+        // The documented result: the horizontal offset in the low word, the vertical in the high.
+        return static_cast<int>(MAKELONG(static_cast<WORD>(dx), static_cast<WORD>(dy)));
+    });
 }
 
 extern "C" BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
-    if (!hWnd) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    UiLock lock(uiMutex());
-    POINT origin{};
-    if (!originOf(hWnd, origin)) {
-        return FALSE;
-    }
-    if (!lpPoint) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    lpPoint->x = clampLong(static_cast<long long>(lpPoint->x) + origin.x);
-    lpPoint->y = clampLong(static_cast<long long>(lpPoint->y) + origin.y);
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        if (!hWnd) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+        UiLock lock(uiMutex());
+        POINT origin{};
+        if (!originOf(hWnd, origin)) {
+            return FALSE;
+        }
+        if (!lpPoint) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        lpPoint->x = clampLong(static_cast<long long>(lpPoint->x) + origin.x);
+        lpPoint->y = clampLong(static_cast<long long>(lpPoint->y) + origin.y);
+        return TRUE;
+    });
 }
 
 extern "C" BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
-    if (!hWnd) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
-    UiLock lock(uiMutex());
-    POINT origin{};
-    if (!originOf(hWnd, origin)) {
-        return FALSE;
-    }
-    if (!lpPoint) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    lpPoint->x = clampLong(static_cast<long long>(lpPoint->x) - origin.x);
-    lpPoint->y = clampLong(static_cast<long long>(lpPoint->y) - origin.y);
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        if (!hWnd) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            return FALSE;
+        }
+        UiLock lock(uiMutex());
+        POINT origin{};
+        if (!originOf(hWnd, origin)) {
+            return FALSE;
+        }
+        if (!lpPoint) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        lpPoint->x = clampLong(static_cast<long long>(lpPoint->x) - origin.x);
+        lpPoint->y = clampLong(static_cast<long long>(lpPoint->y) - origin.y);
+        return TRUE;
+    });
 }
 
 extern "C" HWND WINAPI WindowFromPoint(POINT Point) {
@@ -144,21 +154,23 @@ extern "C" HWND WINAPI WindowFromPoint(POINT Point) {
 }
 
 extern "C" HWND WINAPI ChildWindowFromPoint(HWND hWndParent, POINT Point) {
-    UiLock lock(uiMutex());
-    Window* parent = windowOrFail(hWndParent);
-    if (!parent) {
-        return nullptr;
-    }
-    const RECT client{0, 0, parent->client.right - parent->client.left,
-                      parent->client.bottom - parent->client.top};
-    if (!contains(client, Point.x, Point.y)) {
-        return nullptr;
-    }
-    // Immediate children only, hidden and disabled ones included, as documented.
-    for (Window* child : parent->children) {
-        if (contains(child->rect, Point.x, Point.y)) {
-            return child->handle;
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        Window* parent = windowOrFail(hWndParent);
+        if (!parent) {
+            return nullptr;
         }
-    }
-    return parent->handle;
+        const RECT client{0, 0, parent->client.right - parent->client.left,
+                          parent->client.bottom - parent->client.top};
+        if (!contains(client, Point.x, Point.y)) {
+            return nullptr;
+        }
+        // Immediate children only, hidden and disabled ones included, as documented.
+        for (Window* child : parent->children) {
+            if (contains(child->rect, Point.x, Point.y)) {
+                return child->handle;
+            }
+        }
+        return parent->handle;
+    });
 }

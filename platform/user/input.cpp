@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 namespace korutil::detail {
 namespace {
@@ -58,7 +59,10 @@ struct InputState {
 };
 
 InputState& input() {
-    static auto* state = new InputState; // outlives every static destructor
+    // Built in place and never destroyed: it outlives every static destructor, and making it
+    // allocates nothing, so that a window can be freed also when memory has run out.
+    alignas(InputState) static unsigned char storage[sizeof(InputState)];
+    static InputState* state = new (storage) InputState;
     return *state;
 }
 
@@ -706,12 +710,14 @@ extern "C" BOOL WINAPI PlatKey(int vk, BOOL down) {
 }
 
 extern "C" BOOL WINAPI GetCursorPos(LPPOINT lpPoint) {
-    if (!lpPoint) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    *lpPoint = cursorPosition();
-    return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        if (!lpPoint) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        *lpPoint = cursorPosition();
+        return TRUE;
+    });
 }
 
 extern "C" BOOL WINAPI SetCursorPos(int X, int Y) {
@@ -719,27 +725,31 @@ extern "C" BOOL WINAPI SetCursorPos(int X, int Y) {
 }
 
 extern "C" SHORT WINAPI GetAsyncKeyState(int vKey) {
-    if (vKey < 0 || vKey > 255) {
-        return 0;
-    }
-    UiLock lock(uiMutex());
-    InputState& s = input();
-    const bool pressed = s.pressedSinceQuery[vKey];
-    s.pressedSinceQuery[vKey] = false;
-    return static_cast<SHORT>((isDown(vKey) ? 0x8000 : 0) | (pressed ? 1 : 0));
+    return korutil::detail::failOnBadAlloc(SHORT(0), [&]() -> SHORT {
+        if (vKey < 0 || vKey > 255) {
+            return 0;
+        }
+        UiLock lock(uiMutex());
+        InputState& s = input();
+        const bool pressed = s.pressedSinceQuery[vKey];
+        s.pressedSinceQuery[vKey] = false;
+        return static_cast<SHORT>((isDown(vKey) ? 0x8000 : 0) | (pressed ? 1 : 0));
+    });
 }
 
 extern "C" SHORT WINAPI GetKeyState(int nVirtKey) {
-    if (nVirtKey < 0 || nVirtKey > 255) {
-        return 0;
-    }
-    UiLock lock(uiMutex());
-    ThreadQueue* queue = currentQueue();
-    if (!queue) {
-        return 0;
-    }
-    const BYTE state = queue->keys[nVirtKey];
-    return static_cast<SHORT>(((state & 0x80) ? 0xFF80 : 0) | (state & 0x01));
+    return korutil::detail::failOnBadAlloc(SHORT(0), [&]() -> SHORT {
+        if (nVirtKey < 0 || nVirtKey > 255) {
+            return 0;
+        }
+        UiLock lock(uiMutex());
+        ThreadQueue* queue = currentQueue();
+        if (!queue) {
+            return 0;
+        }
+        const BYTE state = queue->keys[nVirtKey];
+        return static_cast<SHORT>(((state & 0x80) ? 0xFF80 : 0) | (state & 0x01));
+    });
 }
 
 extern "C" HWND WINAPI SetCapture(HWND hWnd) {
@@ -788,9 +798,11 @@ extern "C" BOOL WINAPI ReleaseCapture(void) {
 }
 
 extern "C" HWND WINAPI GetCapture(void) {
-    UiLock lock(uiMutex());
-    const InputState& s = input();
-    return s.captureThread == GetCurrentThreadId() ? s.capture : nullptr;
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        const InputState& s = input();
+        return s.captureThread == GetCurrentThreadId() ? s.capture : nullptr;
+    });
 }
 
 extern "C" UINT WINAPI GetDoubleClickTime(void) {

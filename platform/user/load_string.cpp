@@ -1,6 +1,7 @@
 #include <korutil/platform/errors.h>
 #include <korutil/platform/resources.h>
 
+#include "kernel/no_throw.h"
 #include "kernel/res_reader.h"
 #include "kernel/resource_registry.h"
 #include "kernel/text_encoding.h"
@@ -61,19 +62,21 @@ int copyString(const unsigned char* data, DWORD size, unsigned index, char* out,
 } // namespace
 
 extern "C" int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
-    if (!lpBuffer || cchBufferMax <= 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    lpBuffer[0] = '\0';
-    // Strings live in blocks of 16: string n in block n / 16 + 1, at place n % 16.
-    const WORD id = LOWORD(uID);
-    int length = 0;
-    korutil::detail::readResource(hInstance, MAKEINTRESOURCEA((id >> 4) + 1), RT_STRING,
-                                  [&](const unsigned char* data, DWORD size) {
-                                      length = copyString(
-                                          data, size, id & (kStringsPerBlock - 1), lpBuffer,
-                                          static_cast<std::size_t>(cchBufferMax - 1));
-                                  });
-    return length;
+    return korutil::detail::failOnBadAlloc(0, [&]() -> int {
+        if (!lpBuffer || cchBufferMax <= 0) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        lpBuffer[0] = '\0';
+        // Strings live in blocks of 16: string n in block n / 16 + 1, at place n % 16.
+        const WORD id = LOWORD(uID);
+        int length = 0;
+        korutil::detail::readResource(hInstance, MAKEINTRESOURCEA((id >> 4) + 1), RT_STRING,
+                                      [&](const unsigned char* data, DWORD size) {
+                                          length = copyString(
+                                              data, size, id & (kStringsPerBlock - 1), lpBuffer,
+                                              static_cast<std::size_t>(cchBufferMax - 1));
+                                      });
+        return length;
+    });
 }

@@ -176,7 +176,7 @@ RECT workArea() {
 using namespace korutil::detail;
 
 extern "C" int WINAPI GetSystemMetrics(int nIndex) {
-    return systemMetric(nIndex);
+    return korutil::detail::failOnBadAlloc(0, [&]() -> int { return systemMetric(nIndex); });
 }
 
 extern "C" BOOL WINAPI SystemParametersInfoA(UINT uiAction, UINT, PVOID pvParam, UINT fWinIni) {

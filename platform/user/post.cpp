@@ -83,10 +83,12 @@ extern "C" BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM l
 }
 
 extern "C" void WINAPI PostQuitMessage(int nExitCode) {
-    UiLock lock(uiMutex());
-    if (ThreadQueue* queue = currentQueue()) {
-        queue->quitPosted = true;
-        queue->quitCode = nExitCode;
-        wakeQueue(*queue, QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
-    }
+    korutil::detail::failOnBadAlloc([&] {
+        UiLock lock(uiMutex());
+        if (ThreadQueue* queue = currentQueue()) {
+            queue->quitPosted = true;
+            queue->quitCode = nExitCode;
+            wakeQueue(*queue, QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
+        }
+    });
 }

@@ -1,6 +1,7 @@
 #include "user/procedure.h"
 
 #include "gdi/lock.h"
+#include "kernel/no_throw.h"
 
 #include <algorithm>
 #include <new>
@@ -32,10 +33,10 @@ LRESULT runFrame(std::size_t frameIndex, UINT message, WPARAM wParam, LPARAM lPa
     const HWND hwnd = frame.hwnd;
     if (frame.next >= frame.chain.size()) {
         WNDPROC proc = procedureOf(hwnd);
-        return proc ? proc(hwnd, message, wParam, lParam) : 0;
+        return proc ? callHost([&] { return proc(hwnd, message, wParam, lParam); }) : 0;
     }
     const Subclass sub = frame.chain[frame.next++];
-    return sub.proc(hwnd, message, wParam, lParam, sub.id, sub.data);
+    return callHost([&] { return sub.proc(hwnd, message, wParam, lParam, sub.id, sub.data); });
 }
 
 } // namespace
@@ -59,18 +60,20 @@ LRESULT callWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         }
     }
     if (chain.empty()) {
-        return proc ? proc(hwnd, message, wParam, lParam) : 0;
+        return proc ? callHost([&] { return proc(hwnd, message, wParam, lParam); }) : 0;
     }
     std::vector<ChainFrame>& stack = frames();
     try {
         stack.push_back(ChainFrame{hwnd, std::move(chain), 0});
     } catch (const std::bad_alloc&) {
-        return proc ? proc(hwnd, message, wParam, lParam) : 0;
+        return proc ? callHost([&] { return proc(hwnd, message, wParam, lParam); }) : 0;
     }
-    const std::size_t index = stack.size() - 1;
-    const LRESULT result = runFrame(index, message, wParam, lParam);
-    stack.pop_back();
-    return result;
+    // The frame goes also when a procedure throws: later messages must not run its chain.
+    struct PopFrame {
+        std::vector<ChainFrame>& stack;
+        ~PopFrame() { stack.pop_back(); }
+    } pop{stack};
+    return runFrame(stack.size() - 1, message, wParam, lParam);
 }
 
 LRESULT defSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -84,7 +87,7 @@ LRESULT defSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         }
     }
     WNDPROC proc = procedureOf(hwnd);
-    return proc ? proc(hwnd, message, wParam, lParam) : 0;
+    return proc ? callHost([&] { return proc(hwnd, message, wParam, lParam); }) : 0;
 }
 
 bool setWindowSubclass(HWND hwnd, SubclassProc proc, UINT_PTR id, DWORD_PTR data) {

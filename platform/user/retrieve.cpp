@@ -217,27 +217,29 @@ extern "C" BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, U
 }
 
 extern "C" BOOL WINAPI WaitMessage(void) {
-    ThreadQueue* queue = currentQueue();
-    if (!queue) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return FALSE;
-    }
-    return failOnBadAlloc<BOOL>(FALSE, [&]() -> BOOL {
-        for (;;) {
-            const std::uint64_t seen = queue->wake.generation();
-            processIncoming(*queue);
-            DWORD timeout = INFINITE;
-            {
-                UiLock lock(uiMutex());
-                // Something new since the thread last looked, or a timer that has come due.
-                if ((queue->newKinds & ~static_cast<UINT>(QS_SENDMESSAGE)) != 0 ||
-                    (queueKinds(*queue) & QS_TIMER)) {
-                    return TRUE;
-                }
-                timeout = untilNextTimer(*queue);
-            }
-            queue->wake.waitPast(seen, timeout);
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        ThreadQueue* queue = currentQueue();
+        if (!queue) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return FALSE;
         }
+        return failOnBadAlloc<BOOL>(FALSE, [&]() -> BOOL {
+            for (;;) {
+                const std::uint64_t seen = queue->wake.generation();
+                processIncoming(*queue);
+                DWORD timeout = INFINITE;
+                {
+                    UiLock lock(uiMutex());
+                    // Something new since the thread last looked, or a timer that has come due.
+                    if ((queue->newKinds & ~static_cast<UINT>(QS_SENDMESSAGE)) != 0 ||
+                        (queueKinds(*queue) & QS_TIMER)) {
+                        return TRUE;
+                    }
+                    timeout = untilNextTimer(*queue);
+                }
+                queue->wake.waitPast(seen, timeout);
+            }
+        });
     });
 }
 
@@ -256,13 +258,17 @@ extern "C" DWORD WINAPI GetQueueStatus(UINT flags) {
 }
 
 extern "C" LONG WINAPI GetMessageTime(void) {
-    UiLock lock(uiMutex());
-    ThreadQueue* queue = currentQueue();
-    return queue ? queue->messageTime : 0;
+    return korutil::detail::failOnBadAlloc(LONG(0), [&]() -> LONG {
+        UiLock lock(uiMutex());
+        ThreadQueue* queue = currentQueue();
+        return queue ? queue->messageTime : 0;
+    });
 }
 
 extern "C" DWORD WINAPI GetMessagePos(void) {
-    UiLock lock(uiMutex());
-    ThreadQueue* queue = currentQueue();
-    return queue ? queue->messagePos : 0;
+    return korutil::detail::failOnBadAlloc(DWORD(0), [&]() -> DWORD {
+        UiLock lock(uiMutex());
+        ThreadQueue* queue = currentQueue();
+        return queue ? queue->messagePos : 0;
+    });
 }

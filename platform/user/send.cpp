@@ -144,29 +144,33 @@ void broadcastToTopLevels(UINT message, WPARAM wParam, LPARAM lParam) {
 using namespace korutil::detail;
 
 extern "C" LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    if (hWnd != HWND_BROADCAST) {
-        return sendMessage(hWnd, Msg, wParam, lParam);
-    }
-    // Every top-level window gets it and is waited for, in z-order.
-    std::vector<HWND> all;
-    const bool listed = failOnBadAlloc<bool>(false, [&] {
-        UiLock lock(uiMutex());
-        if (Window* root = desktop()) {
-            for (Window* w : root->children) {
-                all.push_back(w->handle);
-            }
+    return korutil::detail::failOnBadAlloc(LRESULT(0), [&]() -> LRESULT {
+        if (hWnd != HWND_BROADCAST) {
+            return sendMessage(hWnd, Msg, wParam, lParam);
         }
-        return true;
+        // Every top-level window gets it and is waited for, in z-order.
+        std::vector<HWND> all;
+        const bool listed = failOnBadAlloc<bool>(false, [&] {
+            UiLock lock(uiMutex());
+            if (Window* root = desktop()) {
+                for (Window* w : root->children) {
+                    all.push_back(w->handle);
+                }
+            }
+            return true;
+        });
+        for (std::size_t i = 0; listed && i < all.size(); ++i) {
+            sendMessage(all[i], Msg, wParam, lParam);
+        }
+        return 0;
     });
-    for (std::size_t i = 0; listed && i < all.size(); ++i) {
-        sendMessage(all[i], Msg, wParam, lParam);
-    }
-    return 0;
 }
 
 extern "C" BOOL WINAPI InSendMessage(void) {
-    ThreadQueue* queue = currentQueue();
-    return queue && !queue->receiving.empty();
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        ThreadQueue* queue = currentQueue();
+        return queue && !queue->receiving.empty();
+    });
 }
 
 extern "C" LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam,

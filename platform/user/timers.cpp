@@ -143,21 +143,23 @@ extern "C" UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse,
 }
 
 extern "C" BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent) {
-    UiLock lock(uiMutex());
-    ThreadQueue* queue = currentQueue();
-    if (hWnd) {
-        Window* window = findWindow(hWnd);
-        queue = window && window->queue ? window->queue.get() : nullptr;
-    }
-    if (queue) {
-        auto& timers = queue->timers;
-        for (auto it = timers.begin(); it != timers.end(); ++it) {
-            if (it->hwnd == hWnd && it->id == uIDEvent && !it->fire) {
-                timers.erase(it);
-                return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        UiLock lock(uiMutex());
+        ThreadQueue* queue = currentQueue();
+        if (hWnd) {
+            Window* window = findWindow(hWnd);
+            queue = window && window->queue ? window->queue.get() : nullptr;
+        }
+        if (queue) {
+            auto& timers = queue->timers;
+            for (auto it = timers.begin(); it != timers.end(); ++it) {
+                if (it->hwnd == hWnd && it->id == uIDEvent && !it->fire) {
+                    timers.erase(it);
+                    return TRUE;
+                }
             }
         }
-    }
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    });
 }

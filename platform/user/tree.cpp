@@ -62,90 +62,102 @@ bool nameMatches(const Window* w, LPCSTR className, LPCSTR windowName) {
 } // namespace
 
 extern "C" HWND WINAPI GetDesktopWindow(void) {
-    UiLock lock(uiMutex());
-    return handleOf(desktop());
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        return handleOf(desktop());
+    });
 }
 
 extern "C" BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd) {
-    UiLock lock(uiMutex());
-    Window* parent = findWindow(hWndParent);
-    Window* w = findWindow(hWnd);
-    if (!parent || !w) {
-        return FALSE;
-    }
-    // Only through child windows: an owned or top-level window is nobody's child.
-    for (Window* p = w; (p->style & WS_CHILD) && p->parent; p = p->parent) {
-        if (p->parent == parent) {
-            return TRUE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        UiLock lock(uiMutex());
+        Window* parent = findWindow(hWndParent);
+        Window* w = findWindow(hWnd);
+        if (!parent || !w) {
+            return FALSE;
         }
-    }
-    return FALSE;
+        // Only through child windows: an owned or top-level window is nobody's child.
+        for (Window* p = w; (p->style & WS_CHILD) && p->parent; p = p->parent) {
+            if (p->parent == parent) {
+                return TRUE;
+            }
+        }
+        return FALSE;
+    });
 }
 
 extern "C" HWND WINAPI GetParent(HWND hWnd) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    return w ? handleOf(parentOrOwner(w)) : nullptr;
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        return w ? handleOf(parentOrOwner(w)) : nullptr;
+    });
 }
 
 extern "C" HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    if (!w) {
-        return nullptr;
-    }
-    switch (uCmd) {
-    case GW_HWNDFIRST:
-    case GW_HWNDLAST:
-    case GW_HWNDNEXT:
-    case GW_HWNDPREV:
-        return handleOf(sibling(w, uCmd));
-    case GW_OWNER:
-        return handleOf(w->owner);
-    case GW_CHILD:
-        return w->children.empty() ? nullptr : w->children.front()->handle;
-    default:
-        SetLastError(ERROR_INVALID_GW_COMMAND);
-        return nullptr;
-    }
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        if (!w) {
+            return nullptr;
+        }
+        switch (uCmd) {
+        case GW_HWNDFIRST:
+        case GW_HWNDLAST:
+        case GW_HWNDNEXT:
+        case GW_HWNDPREV:
+            return handleOf(sibling(w, uCmd));
+        case GW_OWNER:
+            return handleOf(w->owner);
+        case GW_CHILD:
+            return w->children.empty() ? nullptr : w->children.front()->handle;
+        default:
+            SetLastError(ERROR_INVALID_GW_COMMAND);
+            return nullptr;
+        }
+    });
 }
 
 extern "C" HWND WINAPI GetAncestor(HWND hwnd, UINT gaFlags) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hwnd);
-    if (!w || !w->parent) {
-        return nullptr;
-    }
-    switch (gaFlags) {
-    case GA_PARENT:
-        return handleOf(w->parent);
-    case GA_ROOT:
-        return handleOf(topLevelOf(w));
-    case GA_ROOTOWNER: {
-        Window* root = topLevelOf(w);
-        while (Window* up = parentOrOwner(root)) {
-            root = topLevelOf(up);
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hwnd);
+        if (!w || !w->parent) {
+            return nullptr;
         }
-        return handleOf(root);
-    }
-    default:
-        return nullptr;
-    }
+        switch (gaFlags) {
+        case GA_PARENT:
+            return handleOf(w->parent);
+        case GA_ROOT:
+            return handleOf(topLevelOf(w));
+        case GA_ROOTOWNER: {
+            Window* root = topLevelOf(w);
+            while (Window* up = parentOrOwner(root)) {
+                root = topLevelOf(up);
+            }
+            return handleOf(root);
+        }
+        default:
+            return nullptr;
+        }
+    });
 }
 
 extern "C" HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hDlg);
-    if (!w) {
-        return nullptr;
-    }
-    for (Window* child : w->children) {
-        if ((child->style & WS_CHILD) && static_cast<int>(child->id) == nIDDlgItem) {
-            return child->handle;
+    return korutil::detail::failOnBadAlloc(HWND(nullptr), [&]() -> HWND {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hDlg);
+        if (!w) {
+            return nullptr;
         }
-    }
-    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
-    return nullptr;
+        for (Window* child : w->children) {
+            if ((child->style & WS_CHILD) && static_cast<int>(child->id) == nIDDlgItem) {
+                return child->handle;
+            }
+        }
+        SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
+        return nullptr;
+    });
 }
 
 extern "C" HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {

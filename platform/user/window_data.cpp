@@ -168,10 +168,12 @@ LONG_PTR writeLong(HWND hwnd, int index, LONG_PTR value, std::size_t size) {
 using namespace korutil::detail;
 
 extern "C" LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    LONG_PTR value = 0;
-    return w && readLong(w, nIndex, value, sizeof(LONG_PTR)) ? value : 0;
+    return korutil::detail::failOnBadAlloc(LONG_PTR(0), [&]() -> LONG_PTR {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        LONG_PTR value = 0;
+        return w && readLong(w, nIndex, value, sizeof(LONG_PTR)) ? value : 0;
+    });
 }
 
 extern "C" LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
@@ -180,99 +182,119 @@ extern "C" LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwN
 }
 
 extern "C" LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    if (!w) {
-        return 0;
-    }
-    if (pointerIndex(nIndex)) {
-        SetLastError(ERROR_INVALID_INDEX);
-        return 0;
-    }
-    LONG_PTR value = 0;
-    return readLong(w, nIndex, value, sizeof(LONG)) ? static_cast<LONG>(value) : 0;
+    return korutil::detail::failOnBadAlloc(LONG(0), [&]() -> LONG {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        if (!w) {
+            return 0;
+        }
+        if (pointerIndex(nIndex)) {
+            SetLastError(ERROR_INVALID_INDEX);
+            return 0;
+        }
+        LONG_PTR value = 0;
+        return readLong(w, nIndex, value, sizeof(LONG)) ? static_cast<LONG>(value) : 0;
+    });
 }
 
 extern "C" LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
-    if (pointerIndex(nIndex)) {
-        UiLock lock(uiMutex());
-        if (windowOrFail(hWnd)) {
-            SetLastError(ERROR_INVALID_INDEX);
+    return korutil::detail::failOnBadAlloc(LONG(0), [&]() -> LONG {
+        if (pointerIndex(nIndex)) {
+            UiLock lock(uiMutex());
+            if (windowOrFail(hWnd)) {
+                SetLastError(ERROR_INVALID_INDEX);
+            }
+            return 0;
         }
-        return 0;
-    }
-    return failOnBadAlloc<LONG>(
-        0, [&] { return static_cast<LONG>(writeLong(hWnd, nIndex, dwNewLong, sizeof(LONG))); });
+        return failOnBadAlloc<LONG>(
+            0, [&] { return static_cast<LONG>(writeLong(hWnd, nIndex, dwNewLong, sizeof(LONG))); });
+    });
 }
 
 extern "C" BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-    {
-        UiLock lock(uiMutex());
-        if (!windowOrFail(hWnd)) {
-            return FALSE;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        {
+            UiLock lock(uiMutex());
+            if (!windowOrFail(hWnd)) {
+                return FALSE;
+            }
         }
-    }
-    return sendMessage(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) ? TRUE : FALSE;
+        return sendMessage(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) ? TRUE : FALSE;
+    });
 }
 
 extern "C" int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
-    {
-        UiLock lock(uiMutex());
-        if (!windowOrFail(hWnd)) {
+    return korutil::detail::failOnBadAlloc(0, [&]() -> int {
+        {
+            UiLock lock(uiMutex());
+            if (!windowOrFail(hWnd)) {
+                return 0;
+            }
+        }
+        if (!lpString || nMaxCount <= 0) {
             return 0;
         }
-    }
-    if (!lpString || nMaxCount <= 0) {
-        return 0;
-    }
-    lpString[0] = '\0';
-    return static_cast<int>(sendMessage(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount),
-                                        reinterpret_cast<LPARAM>(lpString)));
+        lpString[0] = '\0';
+        return static_cast<int>(sendMessage(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount),
+                                            reinterpret_cast<LPARAM>(lpString)));
+    });
 }
 
 extern "C" int WINAPI GetWindowTextLengthA(HWND hWnd) {
-    {
-        UiLock lock(uiMutex());
-        if (!windowOrFail(hWnd)) {
-            return 0;
+    return korutil::detail::failOnBadAlloc(0, [&]() -> int {
+        {
+            UiLock lock(uiMutex());
+            if (!windowOrFail(hWnd)) {
+                return 0;
+            }
         }
-    }
-    return static_cast<int>(sendMessage(hWnd, WM_GETTEXTLENGTH, 0, 0));
+        return static_cast<int>(sendMessage(hWnd, WM_GETTEXTLENGTH, 0, 0));
+    });
 }
 
 extern "C" int WINAPI GetDlgCtrlID(HWND hWnd) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    return w && (w->style & WS_CHILD) ? static_cast<int>(w->id) : 0;
+    return korutil::detail::failOnBadAlloc(0, [&]() -> int {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        return w && (w->style & WS_CHILD) ? static_cast<int>(w->id) : 0;
+    });
 }
 
 extern "C" DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    if (!w) {
-        return 0;
-    }
-    if (lpdwProcessId) {
-        *lpdwProcessId = static_cast<DWORD>(getpid());
-    }
-    return w->threadId;
+    return korutil::detail::failOnBadAlloc(DWORD(0), [&]() -> DWORD {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        if (!w) {
+            return 0;
+        }
+        if (lpdwProcessId) {
+            *lpdwProcessId = static_cast<DWORD>(getpid());
+        }
+        return w->threadId;
+    });
 }
 
 extern "C" BOOL WINAPI IsWindow(HWND hWnd) {
-    UiLock lock(uiMutex());
-    return findWindow(hWnd) != nullptr;
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        UiLock lock(uiMutex());
+        return findWindow(hWnd) != nullptr;
+    });
 }
 
 extern "C" BOOL WINAPI IsWindowVisible(HWND hWnd) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    return w && visibleWithAncestors(w);
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        return w && visibleWithAncestors(w);
+    });
 }
 
 extern "C" BOOL WINAPI IsWindowEnabled(HWND hWnd) {
-    UiLock lock(uiMutex());
-    Window* w = windowOrFail(hWnd);
-    return w && !(w->style & WS_DISABLED);
+    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
+        UiLock lock(uiMutex());
+        Window* w = windowOrFail(hWnd);
+        return w && !(w->style & WS_DISABLED);
+    });
 }
 
 extern "C" BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
