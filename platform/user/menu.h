@@ -39,8 +39,10 @@ struct Menu {
     std::vector<MenuItem> items;
     // Counts changes, so that a menu on the screen can be laid out again.
     unsigned version = 0;
-    // The pop-up window that shows the menu while it is tracked; null otherwise.
+    // The pop-up window that shows the menu while it is tracked, and where its items are on
+    // the screen then; null and empty otherwise.
     HWND window = nullptr;
+    std::vector<RECT> shownRows;
 };
 
 // The live menu a handle names, or null (no error set).

@@ -170,3 +170,13 @@ extern "C" UINT WINAPI GetMenuDefaultItem(HMENU hMenu, UINT fByPos, UINT gmdiFla
     }
     return found;
 }
+
+extern "C" BOOL WINAPI GetMenuItemRect(HWND, HMENU hMenu, UINT uItem, LPRECT lprcItem) {
+    UiLock lock(uiMutex());
+    const Menu* menu = menuOrFail(hMenu);
+    if (!menu || !lprcItem || uItem >= menu->shownRows.size()) {
+        return FALSE;
+    }
+    *lprcItem = menu->shownRows[uItem];
+    return TRUE;
+}

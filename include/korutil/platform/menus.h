@@ -154,5 +154,9 @@ KORPLATFORM_API BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, in
                                              LPTPMPARAMS lptpm);
 KORPLATFORM_API BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved,
                                            HWND hWnd, const RECT* prcRect);
+// Ends the calling thread's menu; TRUE whether or not there was one.
 KORPLATFORM_API BOOL WINAPI EndMenu(void);
+// Where an item of a menu on the screen is, in screen coordinates; FALSE when the menu is not
+// shown. `hWnd` may be null for a pop-up menu.
+KORPLATFORM_API BOOL WINAPI GetMenuItemRect(HWND hWnd, HMENU hMenu, UINT uItem, LPRECT lprcItem);
 }
