@@ -20,8 +20,8 @@ namespace {
 
 constexpr std::size_t kTextLimit = 80; // what TTM_GETTOOLINFOA copies into the host's buffer
 
-std::map<HWND, std::unique_ptr<TipControl>>& controls() {
-    static auto* table = new std::map<HWND, std::unique_ptr<TipControl>>;
+std::map<HWND, std::shared_ptr<TipControl>>& controls() {
+    static auto* table = new std::map<HWND, std::shared_ptr<TipControl>>;
     return *table;
 }
 
@@ -136,7 +136,7 @@ LRESULT delayOf(const TipControl& tip, WPARAM which) {
 }
 
 void created(HWND hwnd) {
-    auto tip = std::make_unique<TipControl>();
+    auto tip = std::make_shared<TipControl>();
     tip->self = hwnd;
     setDelay(*tip, TTDT_AUTOMATIC, -1);
     tip->background = GetSysColor(COLOR_INFOBK);
@@ -146,7 +146,7 @@ void created(HWND hwnd) {
 }
 
 void destroyed(HWND hwnd) {
-    std::unique_ptr<TipControl> tip;
+    std::shared_ptr<TipControl> tip;
     {
         UiLock lock(uiMutex());
         auto it = controls().find(hwnd);
@@ -156,6 +156,7 @@ void destroyed(HWND hwnd) {
         tip = std::move(it->second);
         controls().erase(it);
     }
+    tip->alive = false;
     for (const TipTool& tool : tip->tools) {
         if (tool.flags & TTF_SUBCLASS) {
             unwatchToolWindow(hwnd, tool.window());
@@ -331,7 +332,7 @@ LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_PAINT: {
         PAINTSTRUCT ps;
         if (HDC hdc = BeginPaint(hwnd, &ps)) {
-            if (TipControl* tip = tipControl(hwnd)) {
+            if (const std::shared_ptr<TipControl> tip = tipControl(hwnd)) {
                 paintTip(*tip, hdc);
             }
             EndPaint(hwnd, &ps);
@@ -340,7 +341,7 @@ LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     }
     default:
         if (message >= WM_USER && message < WM_USER + 0x100) {
-            TipControl* tip = tipControl(hwnd);
+            const std::shared_ptr<TipControl> tip = tipControl(hwnd);
             return tip ? handle(*tip, message, wParam, lParam) : 0;
         }
         return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -349,10 +350,10 @@ LRESULT CALLBACK tooltipProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 
 } // namespace
 
-TipControl* tipControl(HWND hwnd) {
+std::shared_ptr<TipControl> tipControl(HWND hwnd) {
     UiLock lock(uiMutex());
     auto it = controls().find(hwnd);
-    return it == controls().end() ? nullptr : it->second.get();
+    return it == controls().end() ? nullptr : it->second;
 }
 
 void registerTooltipClass() {

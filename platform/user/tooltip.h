@@ -7,6 +7,7 @@
 
 #include <korutil/platform/commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct TipTool {
 
 struct TipControl {
     HWND self = nullptr;
+    bool alive = true; // false once the control is destroyed (a notification may do that)
     std::vector<TipTool> tools;
     bool active = true;
     UINT initial = 0;
@@ -49,8 +51,9 @@ struct TipControl {
 // Registers the class once; lock not held.
 void registerTooltipClass();
 
-// The control's state, on its own thread; null for another window.
-TipControl* tipControl(HWND hwnd);
+// The control's state, on its own thread; null for another window. Holders keep it while a
+// notification they send runs host code, and check `alive` after.
+std::shared_ptr<TipControl> tipControl(HWND hwnd);
 
 // Showing and hiding (tooltip_tip.cpp), on the control's thread.
 void relayToTip(TipControl& tip, const MSG& msg);

@@ -87,7 +87,7 @@ UINT textFormat(const TipControl& tip) {
 
 void popFire(HWND hwnd, UINT_PTR) {
     killTimer(hwnd, kPopTimer);
-    if (TipControl* tip = tipControl(hwnd)) {
+    if (const std::shared_ptr<TipControl> tip = tipControl(hwnd)) {
         hideTip(*tip);
     }
 }
@@ -95,8 +95,8 @@ void popFire(HWND hwnd, UINT_PTR) {
 void show(TipControl& tip, int index) {
     const TipTool tool = tip.tools[static_cast<std::size_t>(index)];
     std::string text = tipText(tip, tool);
-    // The answer to TTN_GETDISPINFOA may have changed the tools.
-    if (tipControl(tip.self) != &tip || tip.hovered != index || text.empty()) {
+    // The answer to TTN_GETDISPINFOA may have changed the tools, or ended the control.
+    if (!tip.alive || tip.hovered != index || text.empty()) {
         return;
     }
     HDC hdc = GetDC(tip.self);
@@ -118,14 +118,14 @@ void show(TipControl& tip, int index) {
     InvalidateRect(tip.self, nullptr, TRUE);
     UpdateWindow(tip.self);
     notify(tip, tool, TTN_SHOW);
-    if (TipControl* still = tipControl(tip.self); still == &tip && tip.autopop) {
+    if (tip.alive && tip.autopop) {
         setTimer(tip.self, kPopTimer, tip.autopop, popFire);
     }
 }
 
 void showFire(HWND hwnd, UINT_PTR) {
     killTimer(hwnd, kShowTimer);
-    TipControl* tip = tipControl(hwnd);
+    const std::shared_ptr<TipControl> tip = tipControl(hwnd);
     if (tip && tip->hovered >= 0 && tip->hovered != tip->clicked && tip->shown < 0 &&
         mayShow(*tip)) {
         show(*tip, tip->hovered);
@@ -137,9 +137,16 @@ LRESULT CALLBACK watchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     const HWND control = reinterpret_cast<HWND>(id);
     if ((message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_MOUSELEAVE) {
         if (message == WM_MOUSEMOVE) {
-            // To hear when the mouse leaves the tool window for one the control does not see.
-            TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, hwnd, 0};
+            // To hear when the mouse leaves the tool window for one the control does not see,
+            // keeping what the window's own code asked to track.
+            TRACKMOUSEEVENT tme{sizeof tme, TME_QUERY, nullptr, 0};
             TrackMouseEvent(&tme);
+            const bool tracked = tme.hwndTrack == hwnd;
+            if (!tracked || !(tme.dwFlags & TME_LEAVE)) {
+                tme = TRACKMOUSEEVENT{sizeof tme, (tracked ? tme.dwFlags : 0) | TME_LEAVE, hwnd,
+                                      tracked ? tme.dwHoverTime : HOVER_DEFAULT};
+                TrackMouseEvent(&tme);
+            }
         }
         MSG msg{hwnd, message, wParam, lParam, static_cast<DWORD>(GetMessageTime()), POINT{0, 0}};
         GetCursorPos(&msg.pt);

@@ -114,28 +114,14 @@ TEST(Menus, RefusedSizesAndMasks) {
 TEST(Menus, TextExchangeFollowsTheBufferSize) {
     HMENU menu = CreatePopupMenu();
     ASSERT_TRUE(insertText(menu, 0, 1, "Hello"));
-    ASSERT_TRUE(insertText(menu, 1, 2,
-                           "Gr\xc3\xb6\xc3\x9f"
-                           "e"));
+    ASSERT_TRUE(insertText(menu, 1, 2, "Gr\u00f6\u00dfe")); // 7 bytes of UTF-8
     struct Case {
-        UINT item;
-        UINT cch;
+        UINT item, cch;
         const char* text;
         UINT cchAfter;
-    } cases[] = {
-        {0, 1, "", 0},
-        {0, 3, "He", 2},
-        {0, 5, "Hell", 4},
-        {0, 6, "Hello", 5},
-        {0, 40, "Hello", 5},
-        {1, 4, "Gr", 2},
-        {1, 5, "Gr\xc3\xb6", 4},
-        {1, 6, "Gr\xc3\xb6", 4},
-        {1, 8,
-         "Gr\xc3\xb6\xc3\x9f"
-         "e",
-         7},
-    };
+    } cases[] = {{0, 1, "", 0},         {0, 3, "He", 2},       {0, 5, "Hell", 4},
+                 {0, 6, "Hello", 5},    {0, 40, "Hello", 5},   {1, 4, "Gr", 2},
+                 {1, 5, "Gr\u00f6", 4}, {1, 6, "Gr\u00f6", 4}, {1, 8, "Gr\u00f6\u00dfe", 7}};
     for (UINT mask : {MIIM_TYPE, MIIM_STRING}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::to_string(c.item) + "/" + std::to_string(c.cch));
@@ -162,7 +148,7 @@ TEST(Menus, TextExchangeFollowsTheBufferSize) {
     EXPECT_EQ(2, GetMenuStringA(menu, 1, buffer, 3, MF_BYCOMMAND));
     EXPECT_STREQ("He", buffer);
     EXPECT_EQ(4, GetMenuStringA(menu, 1, buffer, 6, MF_BYPOSITION));
-    EXPECT_STREQ("Gr\xc3\xb6", buffer);
+    EXPECT_STREQ("Gr\u00f6", buffer);
     EXPECT_EQ(0, GetMenuStringA(menu, 9, buffer, 6, MF_BYPOSITION));
     DestroyMenu(menu);
 }

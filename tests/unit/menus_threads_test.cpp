@@ -229,8 +229,9 @@ TEST_F(Tracking, AClickChoosesAndTheOwnerHearsTheLoop) {
     });
     EXPECT_EQ(TRUE, track(TPM_LEFTBUTTON));
     EXPECT_EQ(std::vector<UINT>{kSave}, commands());
+    const std::vector<Notice> all = g_notices.all();
     std::vector<UINT> order;
-    for (const Notice& n : g_notices.all()) {
+    for (const Notice& n : all) {
         if (order.empty() || order.back() != n.message) {
             order.push_back(n.message);
         }
@@ -238,7 +239,6 @@ TEST_F(Tracking, AClickChoosesAndTheOwnerHearsTheLoop) {
     EXPECT_EQ((std::vector<UINT>{WM_ENTERMENULOOP, WM_INITMENUPOPUP, kMenuUp, WM_MENUSELECT,
                                  WM_UNINITMENUPOPUP, WM_MENUSELECT, WM_EXITMENULOOP, WM_COMMAND}),
               order);
-    const std::vector<Notice> all = g_notices.all();
     EXPECT_EQ(reinterpret_cast<WPARAM>(m_menu), all[1].wParam);
     EXPECT_EQ(MAKEWPARAM(0, 0xFFFF), all[all.size() - 3].wParam); // the menu closed
 }
@@ -391,47 +391,32 @@ TEST_F(Tracking, PlacedByTheAlignmentFlagsAndKeptOnTheScreen) {
     EXPECT_EQ(DWORD{ERROR_INVALID_PARAMETER}, GetLastError());
 }
 
-TEST_F(Tracking, TheMenuOrOwnerGoingEndsTheLoop) {
-    drive([this] { DestroyMenu(m_menu); });
-    SetLastError(0);
-    EXPECT_FALSE(track(TPM_RETURNCMD));
-    EXPECT_EQ(DWORD{ERROR_INVALID_MENU_HANDLE}, GetLastError());
-    EXPECT_EQ(nullptr, FindWindowA("#32768", nullptr));
-
-    m_menu = CreatePopupMenu();
-    AppendMenuA(m_menu, MF_STRING, 1, "one");
-    drive([this] { PostMessageA(m_owner, kDestroy, 0, 0); });
-    SetLastError(0);
-    EXPECT_FALSE(track(0));
-    EXPECT_EQ(DWORD{ERROR_INVALID_WINDOW_HANDLE}, GetLastError());
-    EXPECT_FALSE(IsWindow(m_owner));
-}
-
-TEST_F(Tracking, RefusedWithoutAWindowOfTheThread) {
+TEST_F(Tracking, FailuresAndTheMenuOrOwnerGoingWhileTracked) {
     SetLastError(0);
     EXPECT_FALSE(TrackPopupMenuEx(m_menu, 0, 0, 0, nullptr, nullptr));
     EXPECT_EQ(DWORD{ERROR_INVALID_WINDOW_HANDLE}, GetLastError());
-    HMENU dead = CreatePopupMenu();
-    DestroyMenu(dead);
-    EXPECT_FALSE(TrackPopupMenu(dead, 0, 0, 0, 0, m_owner, nullptr));
-    EXPECT_EQ(DWORD{ERROR_INVALID_MENU_HANDLE}, GetLastError());
     DWORD error = 0;
-    BOOL result = TRUE;
     std::thread other([&] {
-        result = TrackPopupMenuEx(m_menu, 0, 0, 0, m_owner, nullptr);
+        EXPECT_FALSE(TrackPopupMenuEx(m_menu, 0, 0, 0, m_owner, nullptr));
         error = GetLastError();
         EXPECT_TRUE(EndMenu()); // nothing to end
     });
     other.join();
-    EXPECT_FALSE(result);
     EXPECT_EQ(DWORD{ERROR_WINDOW_OF_OTHER_THREAD}, error);
-}
 
-COLORREF screenPixel(int x, int y) {
-    HDC screen = GetDC(nullptr);
-    const COLORREF c = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return c;
+    drive([this] { DestroyMenu(m_menu); });
+    EXPECT_FALSE(track(TPM_RETURNCMD));
+    EXPECT_EQ(DWORD{ERROR_INVALID_MENU_HANDLE}, GetLastError());
+    EXPECT_EQ(nullptr, FindWindowA("#32768", nullptr));
+    EXPECT_FALSE(TrackPopupMenu(m_menu, 0, 0, 0, 0, m_owner, nullptr));
+    EXPECT_EQ(DWORD{ERROR_INVALID_MENU_HANDLE}, GetLastError());
+
+    m_menu = CreatePopupMenu();
+    AppendMenuA(m_menu, MF_STRING, 1, "one");
+    drive([this] { PostMessageA(m_owner, kDestroy, 0, 0); });
+    EXPECT_FALSE(track(0));
+    EXPECT_EQ(DWORD{ERROR_INVALID_WINDOW_HANDLE}, GetLastError());
+    EXPECT_FALSE(IsWindow(m_owner));
 }
 
 // Whether any pixel of the row (inside the frame) has the colour.
@@ -455,11 +440,11 @@ TEST_F(Tracking, TheMenuIsDrawnInTheSystemColours) {
         for (UINT i = 0; i < 6; ++i) {
             GetMenuItemRect(nullptr, m_menu, i, &rows[i]);
         }
-        const COLORREF menu = GetSysColor(COLOR_MENU);
         const COLORREF text = GetSysColor(COLOR_MENUTEXT);
-        const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
-        EXPECT_EQ(menu, screenPixel(rows[0].left + 2, rows[0].top + 1));
-        EXPECT_EQ(highlight, screenPixel(rows[1].left + 2, rows[1].top + 1));
+        EXPECT_TRUE(rowHas(RECT{rows[0].left, rows[0].top, rows[0].left + 3, rows[0].top + 2},
+                           GetSysColor(COLOR_MENU)));
+        EXPECT_TRUE(rowHas(RECT{rows[1].left, rows[1].top, rows[1].left + 3, rows[1].top + 2},
+                           GetSysColor(COLOR_HIGHLIGHT)));
         EXPECT_TRUE(rowHas(rows[1], GetSysColor(COLOR_HIGHLIGHTTEXT))); // text and check
         EXPECT_TRUE(rowHas(rows[0], text));
         EXPECT_TRUE(rowHas(rows[3], GetSysColor(COLOR_GRAYTEXT)));
