@@ -1,5 +1,6 @@
 #include "user/classes.h"
 #include "user/controls.h"
+#include "user/menu_window.h"
 
 namespace korutil::detail {
 namespace {
@@ -22,6 +23,7 @@ void registerBuiltinClasses() {
     add(kMessageClassName, 0, DefWindowProcA, nullptr);
     add("BUTTON", CS_DBLCLKS | CS_PARENTDC | CS_HREDRAW | CS_VREDRAW, buttonProc, nullptr);
     add("STATIC", CS_DBLCLKS | CS_PARENTDC, staticProc, nullptr);
+    add(kMenuClassName, CS_SAVEBITS, menuWindowProc, nullptr);
 }
 
 } // namespace korutil::detail

@@ -16,6 +16,7 @@
 #include "user/window.h"
 
 #include <korutil/platform/errors.h>
+#include <korutil/platform/menus.h>
 
 #include <algorithm>
 #include <cstring>
@@ -432,6 +433,8 @@ LRESULT defaultProcedure(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_CANCELMODE:
+        // Cancels the thread's menu, as it does any mode that holds the mouse.
+        EndMenu();
         if (GetCapture() == hWnd) {
             ReleaseCapture();
         }

@@ -101,6 +101,12 @@ typedef LPTTTOOLINFOA LPTOOLINFOA;
 #define TTTOOLINFOA_V2_SIZE (offsetof(TTTOOLINFOA, lpReserved))
 #define TTTOOLINFOA_V3_SIZE (sizeof(TTTOOLINFOA))
 
+typedef struct _TT_HITTESTINFOA {
+    HWND hwnd;
+    POINT pt;
+    TTTOOLINFOA ti;
+} TTHITTESTINFOA, *LPTTHITTESTINFOA;
+
 typedef struct tagNMTTDISPINFOA {
     NMHDR hdr;
     LPSTR lpszText;

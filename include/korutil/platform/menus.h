@@ -77,6 +77,9 @@
 #define TPM_RETURNCMD 0x0100L
 #define TPM_RECURSE 0x0001L
 
+#define GMDI_USEDISABLED 0x0001L
+#define GMDI_GOINTOPOPUPS 0x0002L
+
 #define MNC_IGNORE 0
 #define MNC_CLOSE 1
 #define MNC_EXECUTE 2
@@ -151,5 +154,9 @@ KORPLATFORM_API BOOL WINAPI TrackPopupMenuEx(HMENU hMenu, UINT uFlags, int x, in
                                              LPTPMPARAMS lptpm);
 KORPLATFORM_API BOOL WINAPI TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved,
                                            HWND hWnd, const RECT* prcRect);
+// Ends the calling thread's menu; TRUE whether or not there was one.
 KORPLATFORM_API BOOL WINAPI EndMenu(void);
+// Where an item of a menu on the screen is, in screen coordinates; FALSE when the menu is not
+// shown. `hWnd` may be null for a pop-up menu.
+KORPLATFORM_API BOOL WINAPI GetMenuItemRect(HWND hWnd, HMENU hMenu, UINT uItem, LPRECT lprcItem);
 }
