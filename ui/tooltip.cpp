@@ -1,9 +1,14 @@
 #include <korutil/strings.h>
 #include <korutil/ui.h>
 
+#include <cstddef>
+
 #ifdef _WIN32
 #include <commctrl.h>
 #endif
+
+static_assert(sizeof(void*) != 4 || TTTOOLINFOA_V1_SIZE == 40,
+              "the first TOOLINFOA version is 40 bytes on 32-bit Windows");
 
 namespace {
 
