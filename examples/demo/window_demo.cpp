@@ -6,10 +6,17 @@
 
 #include <string>
 
+#ifdef _WIN32
+#include <commctrl.h>
+#endif
+
 namespace {
 
 constexpr int kButton = 24;
 constexpr int kFirstCommand = 100;
+constexpr int kShowToolbar = 110;
+constexpr UINT_PTR kMenuTimer = 1;
+constexpr UINT kCutItem = 3; // position of "Cut" in the context menu
 const char* const kPictures[] = {"new", "open", "save", "cut", "print", "help"};
 const char* const kDone[] = {
     "A new note.", "Opened notes.txt.", "Saved 3 notes.", "Cut to the clipboard.", "", ""};
@@ -18,6 +25,9 @@ struct Main {
     HWND window = nullptr;
     HWND buttons[6] = {};
     std::string status = "Ready";
+    CMenu menu;
+    int menuStep = 0;
+    int problems = 0;
 };
 Main g_main;
 
@@ -55,6 +65,50 @@ void setStatus(const char* text) {
     InvalidateRect(g_main.window, &frame, FALSE);
 }
 
+void pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Saves the screen as the demo's picture of that name and says where it went.
+int save(const char* name, const char* what) {
+    const std::string path = demo::picturePath(name);
+    const bool saved = PlatSaveScreenPng(path.c_str()) != 0;
+    demo::say("%s: %s", what, saved ? path.c_str() : "(could not be saved)");
+    return saved ? 0 : 1;
+}
+
+int screenshot(const char* name, const char* what) {
+    pump();
+    return save(name, what);
+}
+
+// Plays the user's part while the context menu's own loop runs: the timer fires once the
+// menu is drawn and the input before it is handled. The pointer comes to rest on "Cut", the
+// menu is pictured, and a click chooses the item.
+void driveMenu() {
+    RECT item{};
+    switch (g_main.menuStep++) {
+    case 0:
+        if (GetMenuItemRect(g_main.window, g_main.menu, kCutItem, &item)) {
+            PlatMouseMove((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+        } else {
+            ++g_main.problems;
+            EndMenu();
+        }
+        break;
+    default:
+        KillTimer(g_main.window, kMenuTimer);
+        g_main.problems += save("window-menu.png", "the context menu, \"Cut\" under the pointer");
+        PlatMouseButton(VK_LBUTTON, TRUE);
+        PlatMouseButton(VK_LBUTTON, FALSE);
+        break;
+    }
+}
+
 LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
@@ -67,6 +121,15 @@ LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         }
         EnableWindow(g_main.buttons[4], FALSE);
         EnableWindow(g_main.buttons[5], FALSE);
+        return 0;
+    case WM_INITMENUPOPUP:
+        g_main.menuStep = 0;
+        SetTimer(window, kMenuTimer, 10, nullptr);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kMenuTimer) {
+            driveMenu();
+        }
         return 0;
     case WM_DRAWITEM:
         drawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -84,23 +147,6 @@ LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
-}
-
-void pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-// Saves the screen as the demo's picture of that name and says where it went.
-int screenshot(const char* name, const char* what) {
-    pump();
-    const std::string path = demo::picturePath(name);
-    const bool saved = PlatSaveScreenPng(path.c_str()) != 0;
-    demo::say("%s: %s", what, saved ? path.c_str() : "(could not be saved)");
-    return saved ? 0 : 1;
 }
 
 POINT centreOf(HWND window) {
@@ -144,6 +190,53 @@ int run() {
     demo::say("the click reached the window as a command; status: \"%s\"", g_main.status.c_str());
     problems += g_main.status == kDone[2] ? 0 : 1;
     problems += screenshot("window-clicked.png", "after the click");
+
+    // A right click in the window brings up its context menu, driven from its own loop.
+    CMenu& menu = g_main.menu;
+    menu.CreatePopup();
+    menu.Add(kFirstCommand + 1, "&Open...", 1, 0, 0, 0xFFFFFFFF);
+    menu.Add(kFirstCommand + 2, "&Save", 1, 0, 1, 0xFFFFFFFF);
+    menu.AddSeparator(0xFFFFFFFF);
+    menu.Add(kFirstCommand + 3, "Cu&t", 1, 0, 0, 0xFFFFFFFF);
+    menu.Add(kFirstCommand + 4, "&Print", 0, 0, 0, 0xFFFFFFFF);
+    menu.AddSeparator(0xFFFFFFFF);
+    menu.Add(kShowToolbar, "Show &toolbar", 1, 1, 0, 0xFFFFFFFF);
+    POINT at{200, 50};
+    ClientToScreen(g_main.window, &at);
+    if (!menu.PopUp(at.x, at.y, g_main.window, 0)) {
+        ++problems;
+    }
+    pump();
+    demo::say("the menu's \"Cut\" reached the window as a command; status: \"%s\"",
+              g_main.status.c_str());
+    problems += g_main.problems + (g_main.status == kDone[3] ? 0 : 1);
+    menu.Destroy();
+
+    // Resting on "open" shows its tip, whose text comes from the string resources.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    CToolTip tip;
+    if (tip.Create(g_main.window, app, 1)) {
+        tip.Add(g_main.buttons[0], "New note", nullptr);
+        tip.Add(g_main.buttons[1], IDS_DEMO_TIP_OPEN, nullptr);
+        tip.Add(g_main.buttons[2], "Save the notes", nullptr);
+        tip.Add(g_main.buttons[3], "Cut", nullptr);
+    }
+    const POINT open = centreOf(g_main.buttons[1]);
+    PlatMouseMove(open.x, open.y);
+    PlatMouseMove(open.x + 1, open.y);
+    const DWORD start = GetTickCount();
+    while (tip.m_hWnd && !IsWindowVisible(tip.m_hWnd) && GetTickCount() - start < 5000) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        pump();
+    }
+    if (tip.m_hWnd && IsWindowVisible(tip.m_hWnd)) {
+        problems += screenshot("window-tip.png", "the tip of \"open\"");
+    } else {
+        demo::say("the tip of \"open\" did not show");
+        ++problems;
+    }
+    tip.Destroy();
 
     DestroyWindow(g_main.window);
     UnregisterClassA(wc.lpszClassName, app);
