@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# check-windows-build.sh [BUILD_DIR [cmake options...]]: cross-builds the library for 64-bit
-# Windows with MinGW-w64 (warnings are errors), installs it into BUILD_DIR/install (default
-# build/mingw), and builds against the installed package the package test's hosts and a host
+# check-windows-build.sh [BUILD_DIR [cmake options...]]: cross-builds KORUTIL.DLL for 64-bit
+# Windows with MinGW-w64 (warnings are errors), checks its imports and exports
+# (scripts/check-exports.sh), installs it into BUILD_DIR/install (default build/mingw), and
+# builds against the installed package the package test's hosts and a host
 # built for wide characters (tests/windows), so that the sources, the export macro, the module
 # entry, the package files and the resource helper keep working on Windows. Where Wine is
 # installed (Debian package wine64), the hosts also run against the DLL.
@@ -45,7 +46,8 @@ for exe in from_rc from_res; do
         exit 1
     fi
 done
-echo "check-windows-build: $dir/libkorutil.dll and the package hosts build for Windows"
+bash "$root/scripts/check-exports.sh" "$dir/KORUTIL.DLL" "$triplet"
+echo "check-windows-build: $dir/KORUTIL.DLL and the package hosts build for Windows"
 
 wine=/usr/lib/wine/wine64
 if [ "$arch" = x86_64 ] && [ -x "$wine" ]; then
