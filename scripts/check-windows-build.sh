@@ -57,7 +57,7 @@ if [ "$arch" = x86_64 ] && [ -x "$wine" ]; then
     for d in "$dir/install/bin" "$runtime" "/usr/$triplet/lib"; do
         winpath+="Z:${d//\//\\};"
     done
-    for exe in host/package_host host/from_rc host/from_res wide_host/wide_host; do
+    for exe in host/package_host host/pedantic_host host/from_rc host/from_res wide_host/wide_host; do
         WINEPREFIX="$dir/wine" WINEDEBUG=-all WINEPATH="$winpath" \
             timeout 300 "$wine" "$dir/$exe.exe" 2>/dev/null
     done
