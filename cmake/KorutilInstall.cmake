@@ -43,5 +43,8 @@ else()
     set(korutil_pc_libs "-lkorutil -lkorplatform")
     set(korutil_pc_libs_private "-lpthread -ldl")
 endif()
+file(RELATIVE_PATH korutil_pc_to_prefix
+    ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" korutil_pc_to_prefix "${korutil_pc_to_prefix}")
 configure_file(cmake/korutil.pc.in ${CMAKE_CURRENT_BINARY_DIR}/korutil.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korutil.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

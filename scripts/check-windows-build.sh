@@ -47,6 +47,21 @@ for exe in from_rc from_res; do
     fi
 done
 bash "$root/scripts/check-exports.sh" "$dir/KORUTIL.DLL" "$triplet"
+
+# The Windows package: a zip of the DLL, its import library, the headers and the CMake package.
+rm -f "$dir"/korutil-*.zip
+(cd "$dir" && cpack -G ZIP >/dev/null)
+zip=$(ls "$dir"/korutil-*.zip)
+listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||')
+for required in bin/KORUTIL.DLL lib/KORUTIL.lib include/korutil/korutil.h \
+    include/korutil/platform.h lib/cmake/korutil/korutilConfig.cmake \
+    lib/cmake/korutil/korutilTargets.cmake lib/cmake/korutil/KorutilResources.cmake; do
+    if ! grep -qxF "$required" <<<"$listing"; then
+        echo "check-windows-build: $(basename "$zip") lacks $required" >&2
+        exit 1
+    fi
+done
+echo "check-windows-build: $(basename "$zip") has the DLL, its import library, headers and CMake files"
 echo "check-windows-build: $dir/KORUTIL.DLL and the package hosts build for Windows"
 
 wine=/usr/lib/wine/wine64

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config dpkg-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev libboost-dev
     libsqlite3-dev sqlite3
     libfreetype-dev libfontconfig-dev libpng-dev fonts-liberation2 fonts-dejavu-core

@@ -36,6 +36,8 @@ run_suite() {
 }
 
 run_suite normal "" -DKORUTIL_BUILD_BENCH=ON
+echo "== debian package"
+bash scripts/check-packages.sh "$out/normal"
 run_suite asan-ubsan "" -DKORUTIL_SANITIZE=address,undefined -DKORUTIL_BUILD_EXAMPLES=OFF
 run_suite tsan "-L threads" -DKORUTIL_SANITIZE=thread -DKORUTIL_BUILD_EXAMPLES=OFF
 echo "== windows cross-build, 64-bit"
