@@ -12,7 +12,13 @@ install(TARGETS ${korutil_install_targets} EXPORT korutilTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(DIRECTORY include/korutil DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# On Windows <korutil/platform.h> is <windows.h>: the Linux layer's declarations stay behind.
+if(WIN32)
+    install(DIRECTORY include/korutil DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+        PATTERN platform EXCLUDE)
+else()
+    install(DIRECTORY include/korutil DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+endif()
 
 set(korutil_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/korutil)
 install(EXPORT korutilTargets NAMESPACE korutil:: DESTINATION ${korutil_cmake_dir})
@@ -24,11 +30,10 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korutilConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/korutilConfigVersion.cmake
         DESTINATION ${korutil_cmake_dir})
 
-# CMake helpers that hosts use (resources, ...) are installed beside the package.
-file(GLOB korutil_host_helpers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/host/*)
-if(korutil_host_helpers)
-    install(FILES ${korutil_host_helpers} DESTINATION ${korutil_cmake_dir})
-endif()
+# CMake helpers that hosts use, installed beside the package; korutilConfig.cmake includes
+# each by name.
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/host/KorutilResources.cmake
+    DESTINATION ${korutil_cmake_dir})
 
 # Windows hosts link the system's own API; elsewhere the platform layer comes along.
 if(WIN32)
@@ -38,5 +43,8 @@ else()
     set(korutil_pc_libs "-lkorutil -lkorplatform")
     set(korutil_pc_libs_private "-lpthread -ldl")
 endif()
+file(RELATIVE_PATH korutil_pc_to_prefix
+    ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" korutil_pc_to_prefix "${korutil_pc_to_prefix}")
 configure_file(cmake/korutil.pc.in ${CMAKE_CURRENT_BINARY_DIR}/korutil.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korutil.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,9 +1,5 @@
 #include "frame/module.h"
 
-#if !defined(_WIN32)
-#include <dlfcn.h>
-#endif
-
 namespace korutil::detail {
 
 BOOL moduleEntry(HINSTANCE module, DWORD reason, void*) {
@@ -32,12 +28,19 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) 
 
 #else
 
+namespace {
+
+// Any object of this module's image names the module.
+const char g_anchor = 0;
+
+} // namespace
+
 HINSTANCE thisModule() {
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&thisModule), &info)) {
-        return nullptr;
-    }
-    return static_cast<HINSTANCE>(info.dli_fbase);
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       &g_anchor, &module);
+    return module;
 }
 
 namespace {

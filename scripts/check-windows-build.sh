@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# check-windows-build.sh [BUILD_DIR [cmake options...]]: cross-builds the library for 64-bit
-# Windows with MinGW-w64 (warnings are errors), installs it into BUILD_DIR/install (default
-# build/mingw), and builds against the installed package the package test's hosts and a host
+# check-windows-build.sh [BUILD_DIR [cmake options...]]: cross-builds KORUTIL.DLL for 64-bit
+# Windows with MinGW-w64 (warnings are errors), checks its imports and exports
+# (scripts/check-exports.sh), installs it into BUILD_DIR/install (default build/mingw), and
+# builds against the installed package the package test's hosts and a host
 # built for wide characters (tests/windows), so that the sources, the export macro, the module
 # entry, the package files and the resource helper keep working on Windows. Where Wine is
 # installed (Debian package wine64), the hosts also run against the DLL.
@@ -45,7 +46,23 @@ for exe in from_rc from_res; do
         exit 1
     fi
 done
-echo "check-windows-build: $dir/libkorutil.dll and the package hosts build for Windows"
+bash "$root/scripts/check-exports.sh" "$dir/KORUTIL.DLL" "$triplet"
+
+# The Windows package: a zip of the DLL, its import library, the headers and the CMake package.
+rm -f "$dir"/korutil-*.zip
+(cd "$dir" && cpack -G ZIP >/dev/null)
+zip=$(ls "$dir"/korutil-*.zip)
+listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||')
+for required in bin/KORUTIL.DLL lib/KORUTIL.lib include/korutil/korutil.h \
+    include/korutil/platform.h lib/cmake/korutil/korutilConfig.cmake \
+    lib/cmake/korutil/korutilTargets.cmake lib/cmake/korutil/KorutilResources.cmake; do
+    if ! grep -qxF "$required" <<<"$listing"; then
+        echo "check-windows-build: $(basename "$zip") lacks $required" >&2
+        exit 1
+    fi
+done
+echo "check-windows-build: $(basename "$zip") has the DLL, its import library, headers and CMake files"
+echo "check-windows-build: $dir/KORUTIL.DLL and the package hosts build for Windows"
 
 wine=/usr/lib/wine/wine64
 if [ "$arch" = x86_64 ] && [ -x "$wine" ]; then
@@ -55,7 +72,7 @@ if [ "$arch" = x86_64 ] && [ -x "$wine" ]; then
     for d in "$dir/install/bin" "$runtime" "/usr/$triplet/lib"; do
         winpath+="Z:${d//\//\\};"
     done
-    for exe in host/package_host host/from_rc host/from_res wide_host/wide_host; do
+    for exe in host/package_host host/pedantic_host host/from_rc host/from_res wide_host/wide_host; do
         WINEPREFIX="$dir/wine" WINEDEBUG=-all WINEPATH="$winpath" \
             timeout 300 "$wine" "$dir/$exe.exe" 2>/dev/null
     done

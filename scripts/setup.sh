@@ -5,11 +5,13 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config dpkg-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev libboost-dev
     libsqlite3-dev sqlite3
     libfreetype-dev libfontconfig-dev libpng-dev fonts-liberation2 fonts-dejavu-core
-    binutils-mingw-w64-x86-64
+    binutils-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
+    binutils-mingw-w64-i686 g++-mingw-w64-i686-posix
+    wine64 xvfb xauth
 )
 
 if [ $# -gt 0 ]; then

@@ -19,7 +19,7 @@ endforeach()
 run(${CMAKE_COMMAND} -S ${HOST_DIR} -B ${WORK_DIR}/host -G ${GENERATOR}
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/host)
-foreach(program package_host from_rc from_res)
+foreach(program package_host pedantic_host from_rc from_res)
     run(${WORK_DIR}/host/${program})
 endforeach()
 file(REMOVE_RECURSE ${WORK_DIR})

@@ -13,7 +13,7 @@ namespace korutil::test {
 std::string pictureDir();
 
 // Saves the picture as <dir>/<test suite>.<test name>.<label>.png and returns the path
-// (empty if it could not be written).
+// (empty if it could not be written); on Windows a .bmp instead.
 std::string savePicture(HBITMAP bitmap, const std::string& label);
 std::string saveScreen(const std::string& label);
 

@@ -4,9 +4,26 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 namespace korutil::test {
 
+#if defined(_WIN32)
+// Windows has no mkdtemp: a random name in the system's temporary folder, made only if new.
+TempDir::TempDir() {
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate = base / ("korutil-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate, error)) {
+            m_path = candidate.generic_string();
+            return;
+        }
+    }
+    ADD_FAILURE() << "cannot create a temporary directory in " << base;
+}
+#else
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/korutil-test-XXXXXX";
@@ -15,6 +32,7 @@ TempDir::TempDir() {
     }
     m_path = pattern;
 }
+#endif
 
 TempDir::~TempDir() {
     std::error_code ignored;

@@ -121,6 +121,67 @@ TEST(Modules, UnknownModulesFail) {
     EXPECT_EQ(ERROR_MOD_NOT_FOUND, GetLastError());
 }
 
+int g_mainProgramData;
+
+// Flags checked before anything else, as Windows does; the address form finds the image that
+// holds code or data, null names the main program.
+TEST(Modules, HandleFromAddressAndFlags) {
+    constexpr DWORD fromAddress = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS;
+    constexpr DWORD unchanged = GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+    Dl_info info{};
+    ASSERT_NE(0, dladdr(reinterpret_cast<void*>(&GetModuleFileNameA), &info));
+    const auto layer = static_cast<HMODULE>(info.dli_fbase);
+    const int onStack = 0;
+    const struct {
+        DWORD flags;
+        const void* name;
+        HMODULE expected;
+        DWORD error;
+    } cases[] = {
+        {fromAddress | unchanged, reinterpret_cast<const void*>(&GetModuleHandleExA), layer, 0},
+        {fromAddress | unchanged, &g_mainProgramData, GetModuleHandleA(nullptr), 0},
+        {fromAddress, nullptr, GetModuleHandleA(nullptr), 0},
+        {fromAddress | unchanged, &onStack, nullptr, ERROR_MOD_NOT_FOUND},
+        {unchanged, "no-such-module.so", nullptr, ERROR_MOD_NOT_FOUND},
+        {GET_MODULE_HANDLE_EX_FLAG_PIN | unchanged, nullptr, nullptr, ERROR_INVALID_PARAMETER},
+        {0x100, nullptr, nullptr, ERROR_INVALID_PARAMETER},
+    };
+    for (const auto& c : cases) {
+        HMODULE module = reinterpret_cast<HMODULE>(1);
+        SetLastError(0);
+        const BOOL ok = GetModuleHandleExA(c.flags, static_cast<LPCSTR>(c.name), &module);
+        EXPECT_EQ(c.error == 0, ok == TRUE) << c.flags;
+        EXPECT_EQ(c.expected, module) << c.flags;
+        EXPECT_EQ(c.error, GetLastError()) << c.flags;
+    }
+    SetLastError(0);
+    EXPECT_EQ(FALSE, GetModuleHandleExA(unchanged, nullptr, nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+}
+
+// A handle taken with a reference keeps its library loaded after the loader's own reference
+// is gone; one taken without it does not.
+TEST(Modules, HandleReferenceKeepsTheLibraryLoaded) {
+    Dl_info info{};
+    ASSERT_NE(0,
+              dladdr(reinterpret_cast<void*>(static_cast<double (*)(double)>(&std::tan)), &info));
+    korutil::test::TempDir dir;
+    for (const DWORD flags : {DWORD{0}, DWORD{GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT}}) {
+        const std::string copy = dir.file("libheld" + std::to_string(flags) + ".so");
+        std::filesystem::copy_file(info.dli_fname, copy);
+        void* library = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(nullptr, library) << dlerror();
+        HMODULE module = nullptr;
+        ASSERT_EQ(TRUE, GetModuleHandleExA(flags, copy.c_str(), &module));
+        dlclose(library);
+        void* again = dlopen(copy.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        EXPECT_EQ(flags == 0, again != nullptr) << flags;
+        if (again) {
+            dlclose(again);
+        }
+    }
+}
+
 TEST(Modules, LibraryEntryKnowsItsModule) {
     EXPECT_EQ(GetModuleHandleA(nullptr), korutil::detail::thisModule());
     EXPECT_EQ(TRUE, korutil::detail::moduleEntry(korutil::detail::thisModule(), DLL_PROCESS_ATTACH,

@@ -66,10 +66,10 @@ TEST(DrawBitmapButton, CentresThePictureSqueezesItAndShiftsItWhenPressed) {
         // The border is the raised or pressed edge; the pressed one is a single line at the
         // bottom and right, where the shifted picture shows inside it.
         const std::vector<COLORREF> got = canvas.pixels(), edge = border(20, 40, pressed);
-        const int far = pressed ? 1 : 2;
+        const int rim = pressed ? 1 : 2;
         for (int y = 0; y < 40; ++y) {
             for (int x = 0; x < 20; ++x) {
-                const bool ring = x < 2 || y < 2 || x >= 20 - far || y >= 40 - far;
+                const bool ring = x < 2 || y < 2 || x >= 20 - rim || y >= 40 - rim;
                 if (ring && got[static_cast<std::size_t>(y * 20 + x)] !=
                                 edge[static_cast<std::size_t>(y * 20 + x)]) {
                     ok = false;
