@@ -1,5 +1,5 @@
-// CMenu built, read back and chosen by driven keys and clicks from another thread; CToolTip's
-// tools counted and a tip shown after a driven hover, with its text from a string resource.
+// CMenu built and read back (the layer's own tests drive its menus); CToolTip's tools counted
+// and a tip shown after a driven hover, with its text from a string resource.
 #include "support/pictures.h"
 #include "support/windows.h"
 
@@ -7,65 +7,18 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstddef>
-#include <cstring>
-#include <thread>
-#include <vector>
 
 namespace {
 
 using korutil::test::makeWindow;
 using korutil::test::pump;
-using korutil::test::Recorder;
 
 constexpr int kTipString = 7001; // in the test program's resource script
 
 // The structure versions the helpers pass have the 32-bit sizes of the documented versions.
 static_assert(sizeof(void*) != 4 || offsetof(MENUITEMINFOA, hbmpItem) == 44);
 static_assert(sizeof(void*) != 4 || TTTOOLINFOA_V1_SIZE == 40);
-
-// The owner signals when its menu is up, so that the driving thread never guesses.
-struct Owner {
-    HANDLE menuUp = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    HWND window = makeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 200);
-    std::vector<WPARAM> commands;
-    Owner() {
-        Recorder::mine().answer = [this](HWND, UINT m, WPARAM w, LPARAM) -> std::optional<LRESULT> {
-            if (m == WM_INITMENUPOPUP) {
-                SetEvent(menuUp);
-            } else if (m == WM_COMMAND) {
-                commands.push_back(w);
-            }
-            return std::nullopt;
-        };
-        SetForegroundWindow(window);
-        pump();
-    }
-    ~Owner() {
-        Recorder::mine().answer = nullptr;
-        DestroyWindow(window);
-        CloseHandle(menuUp);
-        pump();
-        Recorder::mine().clear();
-    }
-    // Pops `menu` up at (x, y) while another thread plays `user` once the menu shows.
-    int track(CMenu& menu, int x, int y, int left, void (*user)()) {
-        std::thread driver([this, user] {
-            WaitForSingleObject(menuUp, 10000);
-            user();
-        });
-        const int result = menu.PopUp(x, y, window, left);
-        driver.join();
-        pump();
-        return result;
-    }
-};
-
-void key(int vk) {
-    PlatKey(vk, TRUE);
-    PlatKey(vk, FALSE);
-}
 
 void buildMenu(CMenu& menu) {
     ASSERT_EQ(1, menu.CreatePopup());
@@ -116,69 +69,6 @@ TEST(CMenu, AddsItemsWithTheirStatesAndReadsBack) {
     menu.Destroy();
     EXPECT_FALSE(IsMenu(handle));
     EXPECT_EQ(0, menu.Add(1, "x", 1, 0, 0, 0)) << "a destroyed menu takes nothing";
-}
-
-TEST(CMenu, KeysAndClicksChooseOrCancel) {
-    Owner owner;
-    const struct {
-        void (*user)();
-        WPARAM command; // 0: cancelled
-    } cases[] = {
-        // Down highlights the first item; the highlight moves over every item but the line.
-        {[] {
-             key(VK_DOWN);
-             key(VK_DOWN);
-             key(VK_RETURN);
-         },
-         11},
-        {[] {
-             key(VK_DOWN);
-             key(VK_UP);
-             key(VK_RETURN);
-         },
-         13}, // up wraps, skipping the line
-        {[] {
-             key(VK_DOWN);
-             key(VK_DOWN);
-             key(VK_DOWN);
-             key(VK_RETURN);
-             key(VK_ESCAPE);
-         },
-         0}, // Enter on a disabled item leaves the menu up
-        {[] { key(VK_ESCAPE); }, 0},
-        {[] {
-             PlatMouseMove(900, 700); // far outside the menu
-             PlatMouseButton(VK_LBUTTON, TRUE);
-             PlatMouseButton(VK_LBUTTON, FALSE);
-         },
-         0},
-    };
-    for (const auto& c : cases) {
-        CMenu menu;
-        buildMenu(menu);
-        owner.commands.clear();
-        owner.track(menu, 150, 150, 1, c.user);
-        if (c.command) {
-            ASSERT_EQ(1u, owner.commands.size());
-            EXPECT_EQ(c.command, LOWORD(owner.commands[0]));
-        } else {
-            EXPECT_TRUE(owner.commands.empty()) << owner.commands.size();
-        }
-    }
-}
-
-TEST(CMenu, AClickOnAnItemChoosesIt) {
-    Owner owner;
-    CMenu menu;
-    buildMenu(menu);
-    // The first item lies just inside the menu's top-left corner.
-    owner.track(menu, 150, 150, 1, [] {
-        PlatMouseMove(170, 158);
-        PlatMouseButton(VK_LBUTTON, TRUE);
-        PlatMouseButton(VK_LBUTTON, FALSE);
-    });
-    ASSERT_EQ(1u, owner.commands.size());
-    EXPECT_EQ(10u, LOWORD(owner.commands[0]));
 }
 
 TEST(CToolTip, CountsToolsAndShowsTheTipOfAHoveredOne) {
