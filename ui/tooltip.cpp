@@ -7,7 +7,7 @@
 #include <commctrl.h>
 #endif
 
-static_assert(sizeof(void*) != 4 || TTTOOLINFOA_V1_SIZE == 40,
+static_assert(sizeof(void*) != 4 || offsetof(TTTOOLINFOA, lParam) == 40,
               "the first TOOLINFOA version is 40 bytes on 32-bit Windows");
 
 namespace {

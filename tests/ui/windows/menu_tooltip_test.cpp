@@ -18,7 +18,7 @@ constexpr int kTipString = 7001; // in the test program's resource script
 
 // The structure versions the helpers pass have the 32-bit sizes of the documented versions.
 static_assert(sizeof(void*) != 4 || offsetof(MENUITEMINFOA, hbmpItem) == 44);
-static_assert(sizeof(void*) != 4 || TTTOOLINFOA_V1_SIZE == 40);
+static_assert(sizeof(void*) != 4 || offsetof(TTTOOLINFOA, lParam) == 40);
 
 void buildMenu(CMenu& menu) {
     ASSERT_EQ(1, menu.CreatePopup());
