@@ -103,7 +103,10 @@ extern "C" int WINAPI MapWindowPoints(HWND hWndFrom, HWND hWndTo, LPPOINT lpPoin
     });
 }
 
-extern "C" BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
+namespace {
+
+// Moves the point by the window's client origin: +1 from client to screen, -1 back.
+BOOL mapPoint(HWND hWnd, LPPOINT lpPoint, long long direction) {
     return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
         if (!hWnd) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -118,31 +121,20 @@ extern "C" BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-        lpPoint->x = clampLong(static_cast<long long>(lpPoint->x) + origin.x);
-        lpPoint->y = clampLong(static_cast<long long>(lpPoint->y) + origin.y);
+        lpPoint->x = clampLong(static_cast<long long>(lpPoint->x) + direction * origin.x);
+        lpPoint->y = clampLong(static_cast<long long>(lpPoint->y) + direction * origin.y);
         return TRUE;
     });
 }
 
+} // namespace
+
+extern "C" BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
+    return mapPoint(hWnd, lpPoint, 1);
+}
+
 extern "C" BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
-    return korutil::detail::failOnBadAlloc(BOOL(FALSE), [&]() -> BOOL {
-        if (!hWnd) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
-        UiLock lock(uiMutex());
-        POINT origin{};
-        if (!originOf(hWnd, origin)) {
-            return FALSE;
-        }
-        if (!lpPoint) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-        lpPoint->x = clampLong(static_cast<long long>(lpPoint->x) - origin.x);
-        lpPoint->y = clampLong(static_cast<long long>(lpPoint->y) - origin.y);
-        return TRUE;
-    });
+    return mapPoint(hWnd, lpPoint, -1);
 }
 
 extern "C" HWND WINAPI WindowFromPoint(POINT Point) {
